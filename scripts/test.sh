@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds both trees and runs every test: the native tree (portable code, with
+# AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzers for a bounded
+# time, and the Windows tree under Wine. Installs what is missing first.
+#
+#   scripts/test.sh            everything
+#   BRISVALE_JOBS=N            parallel build jobs (default: number of cores)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/install-deps.sh
+
+jobs=${BRISVALE_JOBS:-$(nproc)}
+build=${BRISVALE_BUILD_DIR:-$root/build}
+status=0
+
+echo "== native tree (sanitizers on)"
+cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISVALE_SANITIZE=ON >/dev/null
+cmake --build "$build/native" -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$build/native" --output-on-failure -j "$jobs" || status=1
+
+if [ -d tests/fuzz ]; then
+  echo "== fuzzers (clang, libFuzzer)"
+  CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBRISVALE_FUZZ=ON -DBRISVALE_BUILD_TESTS=ON >/dev/null
+  cmake --build "$build/fuzz" -j "$jobs" --target brisvale_fuzzers
+  ctest --test-dir "$build/fuzz" --output-on-failure -L fuzz || status=1
+fi
+
+echo "== Windows tree (MinGW-w64, tests under Wine)"
+cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/win" -j "$jobs"
+# A template prefix made afresh by this run; every test program gets a copy.
+export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
+rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
+. scripts/wine-lib.sh
+wine_ensure_display
+trap wine_stop_display EXIT
+wine_template >/dev/null
+ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
+
+if [ $status -ne 0 ]; then echo "SOME TESTS FAILED"; else echo "ALL TESTS PASSED"; fi
+exit $status

@@ -1,0 +1,70 @@
+# Shared by the scripts that run Windows programs under Wine. Source it; it defines
+# functions only, plus the environment every Wine run here gets.
+
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer dialogs in a fresh prefix: nothing here needs them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEARCH=win64
+
+_brisvale_xvfb_pid=""
+
+# Uses $DISPLAY when an X server answers there; otherwise starts a private Xvfb
+# and exports DISPLAY. wine_stop_display ends only a server started here.
+wine_ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    _brisvale_xvfb_pid=$!
+    local i
+    for i in $(seq 1 100); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
+      kill -0 "$_brisvale_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$_brisvale_xvfb_pid" 2>/dev/null; _brisvale_xvfb_pid=""
+  done
+  echo "wine-lib: no X display could be started" >&2
+  return 1
+}
+
+wine_stop_display() {
+  [ -n "$_brisvale_xvfb_pid" ] && kill "$_brisvale_xvfb_pid" 2>/dev/null
+  _brisvale_xvfb_pid=""
+  return 0
+}
+
+# Prints the path of the template prefix, creating it once (under a lock, since
+# ctest may start several programs at the same time).
+wine_template() {
+  local t=${BRISVALE_WINE_TEMPLATE:-${TMPDIR:-/tmp}/brisvale-wine-template-$(id -u)}
+  mkdir -p "$(dirname "$t")"
+  (
+    flock 9
+    if [ ! -f "$t/.ready" ]; then
+      rm -rf "$t"
+      WINEPREFIX=$t wineboot -i >/dev/null 2>&1
+      WINEPREFIX=$t wineserver -w >/dev/null 2>&1
+      # Wine draws the caption bar and borders itself, so windows look the same
+      # with or without a window manager (and screenshots show them).
+      WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+      WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      WINEPREFIX=$t wineserver -w >/dev/null 2>&1
+      [ -f "$t/system.reg" ] && touch "$t/.ready"
+    fi
+  ) 9>"$t.lock"
+  [ -f "$t/.ready" ] || { echo "wine-lib: could not make the template prefix $t" >&2; return 1; }
+  echo "$t"
+}
+
+# Prints the path of a new prefix copied from the template.
+wine_fresh_prefix() {
+  local t p
+  t=$(wine_template) || return 1
+  p=$(mktemp -d "${TMPDIR:-/tmp}/brisvale-prefix.XXXXXX") || return 1
+  cp -a "$t/." "$p/" || return 1
+  rm -f "$p/.ready"
+  echo "$p"
+}

@@ -1,0 +1,146 @@
+// Values, texts, byte sets and the allocator, run under ASan/UBSan with leak
+// checks in the native test build: every allocation a test makes is released.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/fatal.h"
+#include "runtime/service.h"
+#include "runtime/value.h"
+
+namespace bv {
+namespace {
+
+std::string Bytes(const void* p, std::size_t n) { return std::string(static_cast<const char*>(p), n); }
+
+TEST(ValueRecord, IsThreeWordsAndRoundTripsWideValues) {
+  static_assert(sizeof(ValueRecord) == 12);
+  ValueRecord l = ValueRecord::Long(-5000000000LL);
+  EXPECT_EQ(l.AsLong(), -5000000000LL);
+  EXPECT_EQ(l.value, static_cast<std::uint32_t>(-5000000000LL & 0xFFFFFFFF));
+  ValueRecord d = ValueRecord::Double(1.0 / 3);
+  EXPECT_EQ(d.AsDouble(), 1.0 / 3);
+  const char* lit = "abc";
+  EXPECT_EQ(ValueRecord::TextOf(lit).AsText(), lit);
+  EXPECT_TRUE(ValueRecord::Omit().Omitted());
+}
+
+TEST(TypeCodes, ClassesAndWidths) {
+  EXPECT_EQ(ClassOf(kTypeText), TypeClass::System);
+  EXPECT_EQ(ClassOf(0x40000001), TypeClass::UserRecord);
+  EXPECT_EQ(ClassOf(UnitTypeCode(1, 1)), TypeClass::Unit);
+  EXPECT_EQ(UnitTypeCode(0, 1), 0x00010001u);
+  EXPECT_EQ(UnitTypeCode(1, 1), 0x00020001u);
+  EXPECT_TRUE(IsNumeric(kTypeDouble));
+  EXPECT_FALSE(IsNumeric(kTypeBool));
+  EXPECT_EQ(NumericWidth(kTypeShort), 2);
+  EXPECT_EQ(ElementType(kTypeInt | kArrayFlag), kTypeInt);
+}
+
+TEST(JoinTexts, OfTwoNullsIsAnAllocatedEmptyText) {
+  char* t = JoinTexts({nullptr, nullptr});
+  ASSERT_NE(t, nullptr);
+  EXPECT_FALSE(IsConstant(t));
+  EXPECT_EQ(TextLen(t), 0);
+  Release(t);
+}
+
+TEST(JoinTexts, ConcatenatesInOrderWithNullAsEmpty) {
+  char* t = JoinTexts({"abc", nullptr, kEmptyText, "\xB0\xA1/x"});
+  EXPECT_EQ(std::string(t), "abc\xB0\xA1/x");
+  Release(t);
+  const char* many[20];
+  for (auto& m : many) m = "ab";
+  t = JoinTexts(20, many);  // more parts than the inline length table holds
+  EXPECT_EQ(TextLen(t), 40);
+  Release(t);
+}
+
+TEST(Release, IgnoresNullAndConstants) {
+  static const char literals[] = "literal\0other";
+  RegisterConstantRange(literals, sizeof literals);
+  Release(nullptr);
+  Release(kEmptyText);
+  Release(kEmptyByteSet);
+  Release(literals);
+  Release(literals + 8);
+  EXPECT_TRUE(IsConstant(literals + 8));
+  EXPECT_FALSE(IsConstant(literals + sizeof literals));
+  ResetConstantRanges();
+  EXPECT_TRUE(IsConstant(kEmptyText)) << "the empty constants stay constant";
+}
+
+TEST(MakeText, ZeroOrNegativeCountIsNullAndNulsAreCopied) {
+  EXPECT_EQ(MakeText("x", 0), nullptr);
+  EXPECT_EQ(MakeText("x", -1), nullptr);
+  char* t = MakeText("a\0b", 3);
+  EXPECT_EQ(Bytes(t, 4), std::string("a\0b\0", 4));
+  Release(t);
+  EXPECT_EQ(CopyText(kEmptyText), nullptr);
+  EXPECT_EQ(CopyText(nullptr), nullptr);
+}
+
+TEST(MakeByteSet, LayoutAndNulAsData) {
+  EXPECT_EQ(MakeByteSet("x", 0), nullptr);
+  std::uint8_t* b = MakeByteSet("A\0B", 3);
+  EXPECT_EQ(ByteSetLength(b), 3);
+  EXPECT_EQ(Bytes(ByteSetData(b), 3), std::string("A\0B", 3));
+  std::int32_t dims;
+  std::memcpy(&dims, b, 4);
+  EXPECT_EQ(dims, 1);
+  Release(b);
+  EXPECT_EQ(ByteSetLength(nullptr), 0);
+  EXPECT_EQ(ByteSetLength(kEmptyByteSet), 0);
+}
+
+TEST(ReturnText, CopiesAndReleasesTheLocal) {
+  char* local = CopyText("version");
+  char* out = ReturnText(local);
+  EXPECT_STREQ(out, "version");
+  Release(out);
+  EXPECT_EQ(ReturnText(nullptr), nullptr);
+}
+
+TEST(Reallocate, ConstantGetsPrivateCopyOfWhatFits) {
+  static const char block[] = "0123456789";
+  RegisterConstantRange(block, sizeof block);
+  auto p = static_cast<char*>(Reallocate(const_cast<char*>(block + 6), 32));
+  EXPECT_EQ(Bytes(p, 5), std::string("6789\0", 5));
+  p = static_cast<char*>(Reallocate(p, 4));
+  EXPECT_EQ(Bytes(p, 4), "6789");
+  Release(p);
+  ResetConstantRanges();
+}
+
+TEST(Services, AllocateReleaseAndArrays) {
+  EXPECT_EQ(RuntimeService(2024, -1, 1), 0) << "a non-zero flag answers null instead of ending the program";
+  auto p = reinterpret_cast<void*>(RuntimeService(2024, 16, 0));
+  ASSERT_NE(p, nullptr);
+  RuntimeService(2025, reinterpret_cast<std::intptr_t>(p), 0);
+
+  // A one-dimensional array of two texts owns its elements.
+  struct {
+    std::int32_t d, n;
+    char* e[2];
+  } * arr = static_cast<decltype(arr)>(Allocate(sizeof *arr));
+  arr->d = 1;
+  arr->n = 2;
+  arr->e[0] = CopyText("a");
+  arr->e[1] = CopyText("b");
+  RuntimeService(2023, kTypeText | kArrayFlag, reinterpret_cast<std::intptr_t>(arr));  // LSan proves all three freed
+  EXPECT_EQ(RuntimeService(1999, 0, 0), 0) << "unknown services answer 0";
+}
+
+TEST(FatalReport, TextHasHeadingCodeLineOnlyForNonZeroAndMessageLineOnlyWhenGiven) {
+  EXPECT_EQ(FatalReportText("m", 0), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBAm\r\n");
+  EXPECT_EQ(FatalReportText("", 0), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n");
+  EXPECT_EQ(FatalReportText(nullptr, -7),
+            "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA-7\r\n\r\n");
+}
+
+TEST(FatalReportDeathTest, AllocationFailureEndsWithMinusOne) {
+  EXPECT_EXIT(Allocate(-1), testing::ExitedWithCode(255), "-1");
+}
+
+}  // namespace
+}  // namespace bv

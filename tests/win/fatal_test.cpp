@@ -1,0 +1,74 @@
+// The fatal runtime error report as a user sees it: one box captioned "错误",
+// the report text byte for byte, then exit code -1 without the end callback.
+#include <gtest/gtest.h>
+
+#include "runtime/fatal.h"
+#include "runtime/platform.h"
+#include "runtime/program.h"
+#include "runtime/value.h"
+#include "tests/win/support/win_test.h"
+
+namespace {
+
+const char kMarkerEnv[] = "BVTEST_END_CALLBACK_MARKER";
+
+void EndCallbackWritesMarker() {
+  char path[MAX_PATH];
+  if (GetEnvironmentVariableA(kMarkerEnv, path, MAX_PATH)) bvtest::WriteWholeFile(path, "ran");
+}
+
+BVTEST_CHILD(alloc_fail) {
+  bv::SetEndCallback(EndCallbackWritesMarker);
+  void* p = bv::Allocate(-5);  // no heap can give this
+  bv::platform::ExitProcessNow(p ? 3 : 4);  // never reached
+}
+
+BVTEST_CHILD(fatal_with_code) {
+  bv::FatalRuntimeError("x", 42);
+}
+
+BVTEST_CHILD(fatal_empty) {
+  bv::FatalRuntimeError("", 0);
+}
+
+std::string Heading() { return "运行时出错!\r\n\r\n"; }
+
+TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
+  bvtest::TempDir dir;
+  std::string marker = dir.File("end-callback-ran");
+  SetEnvironmentVariableA(kMarkerEnv, marker.c_str());
+  bvtest::Child child = bvtest::StartChild("alloc_fail");
+  ASSERT_TRUE(child.process);
+  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, 0);
+  ASSERT_TRUE(box.found) << "no box captioned 错误 appeared";
+  EXPECT_EQ(bvtest::CountBoxes(child.pid), 1);
+  EXPECT_EQ(box.text, Heading() + "错误信息：分配 -5 字节内存失败!\r\n") << bvtest::Hex(box.text);
+  EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+  EXPECT_TRUE(box.has_icon);
+  EXPECT_EQ(box.owner, nullptr);
+  bvtest::AnswerBox("错误", child.pid, IDOK, 2000);
+  EXPECT_EQ(bvtest::WaitChild(child), -1);
+  bool ran = true;
+  bvtest::ReadWholeFile(marker, &ran);
+  EXPECT_FALSE(ran) << "the end callback must not run after a fatal error";
+  SetEnvironmentVariableA(kMarkerEnv, nullptr);
+}
+
+// The text of a box ends in "\r\n"; Wine's static control keeps it, as Windows does.
+TEST(FatalReport, NonZeroCodeAddsTheCodeLine) {
+  bvtest::Child child = bvtest::StartChild("fatal_with_code");
+  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.text, Heading() + "错误代码：42\r\n\r\n错误信息：x\r\n") << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), -1);
+}
+
+TEST(FatalReport, EmptyMessageShowsTheHeadingAlone) {
+  bvtest::Child child = bvtest::StartChild("fatal_empty");
+  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.text, Heading()) << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), -1);
+}
+
+}  // namespace

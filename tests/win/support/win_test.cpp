@@ -1,0 +1,226 @@
+#include "tests/win/support/win_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace bvtest {
+
+namespace {
+
+std::map<std::string, ChildFn>& Children() {
+  static std::map<std::string, ChildFn> children;
+  return children;
+}
+std::vector<std::string> g_child_args;
+
+std::string SelfPath() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, n);
+}
+
+struct BoxSearch {
+  const char* caption;
+  DWORD pid;
+  HWND found;
+  int count;
+};
+
+bool IsMessageBox(HWND h) {
+  char cls[64];
+  return GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h);
+}
+
+BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<BoxSearch*>(lp);
+  if (!IsMessageBox(h)) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (s->pid && pid != s->pid) return TRUE;
+  if (s->caption) {
+    char title[512];
+    int n = GetWindowTextA(h, title, sizeof title);
+    if (std::string(title, n > 0 ? n : 0) != s->caption) return TRUE;
+  }
+  ++s->count;
+  if (!s->found) s->found = h;
+  return TRUE;
+}
+
+BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
+  auto* box = reinterpret_cast<SeenBox*>(lp);
+  char cls[64];
+  GetClassNameA(h, cls, sizeof cls);
+  if (_stricmp(cls, "Button") == 0) {
+    if (IsWindowVisible(h)) box->buttons.push_back(GetDlgCtrlID(h));
+  } else if (_stricmp(cls, "Static") == 0) {
+    LONG style = GetWindowLongA(h, GWL_STYLE);
+    if ((style & SS_TYPEMASK) == SS_ICON) {
+      if (IsWindowVisible(h) && SendMessageA(h, STM_GETICON, 0, 0)) box->has_icon = true;
+    } else {
+      char text[4096];
+      int n = GetWindowTextA(h, text, sizeof text);
+      if (n > 0) box->text.assign(text, n);
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] = fn; }
+
+const std::vector<std::string>& ChildArgs() { return g_child_args; }
+
+Child StartChild(const char* name, const std::string& extra) {
+  std::string cmd = "\"" + SelfPath() + "\" --child=" + name;
+  if (!extra.empty()) cmd += " " + extra;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  Child c;
+  if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    CloseHandle(pi.hThread);
+    c.process = pi.hProcess;
+    c.pid = pi.dwProcessId;
+  }
+  return c;
+}
+
+long WaitChild(Child& child, DWORD timeout_ms) {
+  if (!child.process) return -3;
+  long code = -2;
+  if (WaitForSingleObject(child.process, timeout_ms) == WAIT_OBJECT_0) {
+    DWORD c = 0;
+    GetExitCodeProcess(child.process, &c);
+    code = static_cast<long>(c);
+  } else {
+    TerminateProcess(child.process, 99);
+  }
+  CloseHandle(child.process);
+  child.process = nullptr;
+  return code;
+}
+
+SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
+  SeenBox box;
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  BoxSearch s{caption, pid, nullptr, 0};
+  while (true) {
+    s.found = nullptr;
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
+    if (s.found || GetTickCount64() >= deadline) break;
+    Sleep(50);
+  }
+  if (!s.found) return box;
+  Sleep(100);  // let the box finish laying itself out
+  box.found = true;
+  box.hwnd = s.found;
+  char title[512];
+  int n = GetWindowTextA(s.found, title, sizeof title);
+  box.caption.assign(title, n > 0 ? n : 0);
+  box.owner = GetWindow(s.found, GW_OWNER);
+  EnumChildWindows(s.found, ReadControl, reinterpret_cast<LPARAM>(&box));
+  if (press) {
+    HWND button = GetDlgItem(s.found, press);
+    PostMessageA(s.found, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  }
+  return box;
+}
+
+int CountBoxes(DWORD pid) {
+  BoxSearch s{nullptr, pid, nullptr, 0};
+  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
+  return s.count;
+}
+
+TempDir::TempDir() {
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  static LONG counter = 0;
+  for (int i = 0; i < 1000; ++i) {
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof name, "%sbvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
+    if (CreateDirectoryA(name, nullptr)) {
+      path_ = name;
+      return;
+    }
+  }
+}
+
+static void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string full = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(full);
+      } else {
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(full.c_str());
+      }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+TempDir::~TempDir() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+std::string ReadWholeFile(const std::string& path, bool* ok) {
+  std::string out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (ok) *ok = f != nullptr;
+  if (!f) return out;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(b, sizeof b, "%02x ", c);
+    out += b;
+  }
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+}  // namespace bvtest
+
+// Runs a child scenario when asked to, the tests otherwise.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--child=", 8) == 0) {
+      for (int j = i + 1; j < argc; ++j) bvtest::g_child_args.emplace_back(argv[j]);
+      auto it = bvtest::Children().find(argv[i] + 8);
+      if (it == bvtest::Children().end()) {
+        std::fprintf(stderr, "no child scenario %s\n", argv[i] + 8);
+        return 97;
+      }
+      return it->second();
+    }
+  }
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
