@@ -9,10 +9,11 @@ export WINEARCH=win64
 
 _brisvale_xvfb_pid=""
 
-# Uses $DISPLAY when an X server answers there; otherwise starts a private Xvfb
-# and exports DISPLAY. wine_stop_display ends only a server started here.
+# Uses $DISPLAY when an X server answers there (unless --private is given);
+# otherwise starts a private Xvfb and exports DISPLAY. wine_stop_display ends
+# only a server started here.
 wine_ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  if [ "${1:-}" != --private ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local n
   for n in $(seq 90 190); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
