@@ -24,4 +24,13 @@ void MidText(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
 // function, not a command: the logic's text comparisons call it directly.
 int CompareTexts(const char* a, const char* b);
 
+// The search behind FindText, on a text whose length is already known.
+// `text` must have a NUL at text[length]. Looks for `sought` (sought_length
+// bytes, at least 1) from the 0-based offset `start` (0 <= start), stepping
+// over double-byte characters whole as seen from `start`; with `ignore_case`
+// the letters A to Z equal a to z on both sides. Answers the 0-based offset of
+// the first match from the start of `text`, or -1.
+std::int32_t FindBytes(const char* text, std::int32_t length, std::int32_t start, const char* sought,
+                       std::int32_t sought_length, bool ignore_case);
+
 }  // namespace bv
