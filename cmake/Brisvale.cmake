@@ -8,6 +8,14 @@ option(BRISVALE_BENCH "Build the benchmarks" OFF)
 # Every text of the system is GBK (code page 936) in the program; sources stay UTF-8.
 if(MSVC)
   set(BRISVALE_GBK_FLAGS /source-charset:utf-8 /execution-charset:.936)
+elseif(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  # Clang can only store literals as UTF-8. The fuzzer tree is built with it:
+  # the fuzzers work on raw bytes and never on the program's Chinese texts.
+  # The program and its tests are built with GCC.
+  set(BRISVALE_GBK_FLAGS -finput-charset=UTF-8)
+  if(NOT BRISVALE_FUZZ)
+    message(WARNING "clang stores string literals as UTF-8, not GBK: build the program with GCC")
+  endif()
 else()
   set(BRISVALE_GBK_FLAGS -finput-charset=UTF-8 -fexec-charset=GBK)
 endif()
