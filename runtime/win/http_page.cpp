@@ -29,6 +29,7 @@ constexpr DWORD kLargestPath = 2048;  // query and fragment included
 constexpr DWORD kLargestUserOrPassword = 128;
 constexpr std::int32_t kUnannouncedReadSize = 10240;
 constexpr std::int32_t kLargestReadSize = 102400;
+constexpr long long kLargestReservation = 256LL * 1024 * 1024;
 
 // Closes a WinINet handle when the fetch leaves, by whatever way.
 class HandleGuard {
@@ -71,12 +72,14 @@ long long ReadDecimal(const char* s) {
   return negative ? -n : n;
 }
 
-std::int32_t ChooseReadSize(HINTERNET request) {
+// The read size follows the announced length (also given back), plus one so
+// that a single read takes the whole body.
+std::int32_t ChooseReadSize(HINTERNET request, long long* announced_out) {
   char text[32];
   DWORD size = sizeof text;
   if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return kUnannouncedReadSize;
   text[size < sizeof text ? size : sizeof text - 1] = '\0';
-  long long announced = ReadDecimal(text);
+  const long long announced = *announced_out = ReadDecimal(text);
   if (announced <= 0) return kUnannouncedReadSize;
   return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
 }
@@ -161,9 +164,11 @@ void Fetch(const char* address, PageBuffer& page) {
 
   // The fragment is never sent; the query is.
   if (char* hash = std::strchr(path, '#')) *hash = '\0';
-  // Wine's canonical form of "http://host" keeps the empty path, and its split
-  // of "http://host#frag" or "http://host?q" gives a path without the leading
-  // "/"; the server must still be asked for "/" (and "/?q").
+  // Wine canonicalises "http://host#frag" and "http://host?q" without
+  // putting a "/" before the "#" or "?", so the split path is "#frag" or
+  // "?q" and the target cut from it is empty or starts with "?". Whatever
+  // the HTTP client would make of such a target, the server is asked for "/"
+  // (and "/?q"), as for "http://host", which becomes "http://host/".
   char target[kLargestPath + 2];
   if (path[0] == '/') {
     std::strcpy(target, path);
@@ -179,7 +184,11 @@ void Fetch(const char* address, PageBuffer& page) {
 
   if (!HttpSendRequestA(request.get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0)) return;
 
-  const std::int32_t read_size = ChooseReadSize(request.get());
+  long long announced = 0;
+  const std::int32_t read_size = ChooseReadSize(request.get(), &announced);
+  // Room for an announced page up front saves regrowing a large one; a
+  // header that overstates is harmless, the room is only a hint.
+  if (announced > 0 && announced <= kLargestReservation) page.Reserve(static_cast<std::int32_t>(announced));
   void* chunk = TryAllocate(read_size);
   if (!chunk) return;
   BlockGuard chunk_guard(chunk);
@@ -207,7 +216,8 @@ void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args
     // Nothing leaves a command by an exception: the guards have closed the
     // handles, and what arrived is still returned.
   }
-  if (page.length() > 0) result->SetPointer(MakeByteSet(page.data(), page.length()));
+  // The page's block already has the byte-set layout; it becomes the result.
+  result->SetPointer(page.TakeByteSet());
 }
 
 }  // namespace bv
