@@ -19,9 +19,10 @@ answer can read what it sent. The answer depends on the path (the part before
   /slow?n=N&pieces=P  N pattern bytes with Content-Length in P pieces, 0.1 s apart
   anything else     "page " plus the path, with Content-Length
 
-With --tls-cert and --tls-key a second listener speaks TLS with that
-certificate and answers the same way. The ports go to --port-file as
-"PLAIN TLS" (TLS 0 when there is none). The server ends by itself after
+Each --tls CERT,KEY adds a listener that speaks TLS with that certificate
+and answers the same way. The ports go to --port-file on one line, the plain
+port first, then the TLS ports in the order given (a lone 0 when there are
+none). The server ends by itself after
 --idle seconds without a request or --lifetime seconds in all.
 """
 
@@ -185,8 +186,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--log-dir", required=True)
     ap.add_argument("--port-file", required=True)
-    ap.add_argument("--tls-cert")
-    ap.add_argument("--tls-key")
+    ap.add_argument("--tls", action="append", default=[], metavar="CERT,KEY")
     ap.add_argument("--idle", type=float, default=120)
     ap.add_argument("--lifetime", type=float, default=900)
     args = ap.parse_args()
@@ -194,17 +194,20 @@ def main():
     os.makedirs(args.log_dir, exist_ok=True)
     state = State(args.log_dir)
     servers = [Server(state)]
-    if args.tls_cert:
+    for pair in args.tls:
+        cert, key = pair.split(",", 1)
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        ctx.load_cert_chain(args.tls_cert, args.tls_key)
+        ctx.load_cert_chain(cert, key)
         servers.append(Server(state, ctx))
     for s in servers:
         threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
 
-    ports = [s.server_address[1] for s in servers] + [0]
+    ports = [s.server_address[1] for s in servers]
+    if len(ports) == 1:
+        ports.append(0)
     tmp = args.port_file + ".tmp"
     with open(tmp, "w") as f:
-        f.write("%d %d\n" % (ports[0], ports[1]))
+        f.write(" ".join(str(p) for p in ports) + "\n")
     os.replace(tmp, args.port_file)
 
     started = time.monotonic()
