@@ -1,0 +1,61 @@
+#include "runtime/page_buffer.h"
+
+#include <cstring>
+
+#include "runtime/platform.h"
+#include "runtime/value.h"
+
+namespace bv {
+
+namespace {
+constexpr std::int32_t kHead = static_cast<std::int32_t>(sizeof(ByteSetHeader));
+}
+
+PageBuffer::~PageBuffer() { Release(block_); }
+
+const std::uint8_t* PageBuffer::data() const { return block_ ? block_ + kHead : nullptr; }
+
+// A failed resize leaves the old block and its bytes in place.
+bool PageBuffer::GrowTo(std::int32_t capacity) {
+  void* grown = block_ ? platform::HeapResize(block_, static_cast<std::size_t>(capacity) + kHead)
+                       : TryAllocate(capacity + kHead);
+  if (!grown) return false;
+  block_ = static_cast<std::uint8_t*>(grown);
+  capacity_ = capacity;
+  return true;
+}
+
+void PageBuffer::Reserve(std::int32_t n) {
+  if (n > capacity_ && n <= largest_) GrowTo(n);
+}
+
+bool PageBuffer::Append(const void* bytes, std::int32_t n) {
+  if (n <= 0) return n == 0;
+  if (n > largest_ - length_) return false;
+  const std::int32_t need = length_ + n;
+  if (need > capacity_) {
+    // Doubling keeps a long download linear; the last step is clipped to the
+    // largest size, and when memory is short the exact need is tried too.
+    std::int32_t grown = capacity_ < 4096 ? 4096 : capacity_;
+    while (grown < need) grown = grown > largest_ / 2 ? largest_ : grown * 2;
+    if (!GrowTo(grown) && !(grown > need && GrowTo(need))) return false;
+  }
+  std::memcpy(block_ + kHead + length_, bytes, static_cast<std::size_t>(n));
+  length_ = need;
+  return true;
+}
+
+std::uint8_t* PageBuffer::TakeByteSet() {
+  if (length_ == 0) return nullptr;
+  const ByteSetHeader head{1, length_};
+  std::memcpy(block_, &head, sizeof head);
+  // Give back what doubling left unused; a refused shrink keeps the block.
+  if (capacity_ > length_)
+    if (void* shrunk = platform::HeapResize(block_, static_cast<std::size_t>(length_) + kHead)) block_ = static_cast<std::uint8_t*>(shrunk);
+  std::uint8_t* set = block_;
+  block_ = nullptr;
+  length_ = capacity_ = 0;
+  return set;
+}
+
+}  // namespace bv

@@ -1,0 +1,223 @@
+// HttpGetPage: one blocking HTTP GET whose response body comes back as a byte
+// set. Whatever fails, the caller gets the bytes that arrived before it, often
+// none; nothing is shown, stored or retried.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstring>
+
+#include "runtime/page_buffer.h"
+#include "runtime/value.h"
+#include "runtime/win/internet.h"
+
+namespace bv {
+
+namespace {
+
+const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+const char kExtraHeaders[] = "Accept: */*\r\n\r\n";
+constexpr DWORD kExtraHeadersLength = 15;
+static_assert(sizeof kExtraHeaders - 1 == kExtraHeadersLength);
+
+constexpr DWORD kFlagsHttp = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr DWORD kFlagsHttps = kFlagsHttp | INTERNET_FLAG_SECURE;
+static_assert(kFlagsHttp == 0x84000000 && kFlagsHttps == 0x84800000);
+
+constexpr DWORD kCanonicalChars = 2084;
+constexpr DWORD kLargestHost = 256;
+constexpr DWORD kLargestPath = 2048;  // query and fragment included
+constexpr DWORD kLargestUserOrPassword = 128;
+constexpr std::int32_t kUnannouncedReadSize = 10240;
+constexpr std::int32_t kLargestReadSize = 102400;
+constexpr long long kLargestReservation = 256LL * 1024 * 1024;
+
+// Closes a WinINet handle when the fetch leaves, by whatever way.
+class HandleGuard {
+ public:
+  HandleGuard() = default;
+  ~HandleGuard() {
+    if (h_) InternetCloseHandle(h_);
+  }
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  void Reset(HINTERNET h) { h_ = h; }
+  HINTERNET get() const { return h_; }
+
+ private:
+  HINTERNET h_ = nullptr;
+};
+
+class BlockGuard {
+ public:
+  explicit BlockGuard(void* p) : p_(p) {}
+  ~BlockGuard() { Release(p_); }
+  BlockGuard(const BlockGuard&) = delete;
+  BlockGuard& operator=(const BlockGuard&) = delete;
+
+ private:
+  void* p_;
+};
+
+// The Content-Length text read as a decimal number: leading blanks and one
+// sign allowed, reading stops at the first other character. Large values
+// saturate instead of overflowing; they are capped by the caller anyway.
+long long ReadDecimal(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  bool negative = false;
+  if (*s == '+' || *s == '-') negative = *s++ == '-';
+  long long n = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    if (n < 1000000000000LL) n = n * 10 + (*s - '0');
+  }
+  return negative ? -n : n;
+}
+
+// The read size follows the announced length (also given back), plus one so
+// that a single read takes the whole body.
+std::int32_t ChooseReadSize(HINTERNET request, long long* announced_out) {
+  char text[32];
+  DWORD size = sizeof text;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return kUnannouncedReadSize;
+  text[size < sizeof text ? size : sizeof text - 1] = '\0';
+  const long long announced = *announced_out = ReadDecimal(text);
+  if (announced <= 0) return kUnannouncedReadSize;
+  return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
+}
+
+// Steps 2 to 14 of a fetch; whatever `page` holds when this returns is the
+// result.
+void Fetch(const char* address, PageBuffer& page) {
+  // Canonical form: "." and ".." resolved, unsafe characters kept as they are.
+  char canonical_local[kCanonicalChars];
+  char* canonical = canonical_local;
+  DWORD canonical_size = kCanonicalChars;
+  void* canonical_block = nullptr;
+  if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || canonical_size == 0 || canonical_size > 0x7FFFFFF0u) return;
+    // One more than asked for, in case the size reported leaves out the NUL.
+    canonical_block = TryAllocate(static_cast<std::int32_t>(canonical_size + 1));
+    if (!canonical_block) return;
+    canonical = static_cast<char*>(canonical_block);
+    canonical_size += 1;
+    if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
+      Release(canonical_block);
+      return;
+    }
+  }
+  BlockGuard canonical_guard(canonical_block);
+
+  // A component of exactly the largest length is accepted: each buffer has
+  // room for it and its NUL.
+  char host[kLargestHost + 1] = {};
+  char path[kLargestPath + 1] = {};
+  char user[kLargestUserOrPassword + 1] = {};
+  char password[kLargestUserOrPassword + 1] = {};
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof host;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = sizeof path;
+  parts.lpszUserName = user;
+  parts.dwUserNameLength = sizeof user;
+  parts.lpszPassword = password;
+  parts.dwPasswordLength = sizeof password;
+  if (!InternetCrackUrlA(canonical, 0, 0, &parts)) return;
+
+  // Schemes 1 to 3 (ftp, gopher, http) share their numbers with the services
+  // of the same name; any other scheme keeps its number, which no connection
+  // or HTTP request accepts.
+  DWORD service = static_cast<DWORD>(parts.nScheme);
+  DWORD flags = kFlagsHttp;
+  if (parts.nScheme == INTERNET_SCHEME_HTTP) {
+    service = INTERNET_SERVICE_HTTP;
+  } else if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
+    service = INTERNET_SERVICE_HTTP;
+    flags = kFlagsHttps;
+  }
+
+  InternetClient& client = TheInternetClient();
+  const bool named_proxy = client.proxy_address && client.proxy_address[0];
+  if (!client.handle) {
+    client.handle = InternetOpenA(kUserAgent, named_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
+                                  named_proxy ? client.proxy_address : nullptr, nullptr, 0);
+    if (!client.handle) return;
+    ++client.opens;
+  }
+  HINTERNET session = static_cast<HINTERNET>(client.handle);
+
+  HandleGuard connection;
+  connection.Reset(InternetConnectA(session, host, parts.nPort, user, password, service, 0, 0));
+  if (!connection.get()) return;
+
+  INTERNET_PROXY_INFO proxy{};
+  proxy.dwAccessType = named_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG;
+  proxy.lpszProxy = named_proxy ? client.proxy_address : nullptr;
+  proxy.lpszProxyBypass = nullptr;
+  InternetSetOptionA(session, INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+  const char* proxy_user = client.proxy_user ? client.proxy_user : "";
+  const char* proxy_password = client.proxy_password ? client.proxy_password : "";
+  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxy_user),
+                     static_cast<DWORD>(std::strlen(proxy_user) + 1));
+  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxy_password),
+                     static_cast<DWORD>(std::strlen(proxy_password) + 1));
+
+  // The fragment is never sent; the query is.
+  if (char* hash = std::strchr(path, '#')) *hash = '\0';
+  // Wine canonicalises "http://host#frag" and "http://host?q" without
+  // putting a "/" before the "#" or "?", so the split path is "#frag" or
+  // "?q" and the target cut from it is empty or starts with "?". Whatever
+  // the HTTP client would make of such a target, the server is asked for "/"
+  // (and "/?q"), as for "http://host", which becomes "http://host/".
+  char target[kLargestPath + 2];
+  if (path[0] == '/') {
+    std::strcpy(target, path);
+  } else {
+    target[0] = '/';
+    std::strcpy(target + 1, path);
+  }
+
+  const char* accept_types[] = {"*/*", nullptr};
+  HandleGuard request;
+  request.Reset(HttpOpenRequestA(connection.get(), "GET", target, "HTTP/1.0", nullptr, accept_types, flags, 0));
+  if (!request.get()) return;
+
+  if (!HttpSendRequestA(request.get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0)) return;
+
+  long long announced = 0;
+  const std::int32_t read_size = ChooseReadSize(request.get(), &announced);
+  // Room for an announced page up front saves regrowing a large one; a
+  // header that overstates is harmless, the room is only a hint.
+  if (announced > 0 && announced <= kLargestReservation) page.Reserve(static_cast<std::int32_t>(announced));
+  void* chunk = TryAllocate(read_size);
+  if (!chunk) return;
+  BlockGuard chunk_guard(chunk);
+  for (;;) {
+    DWORD got = 0;
+    if (!InternetReadFile(request.get(), chunk, static_cast<DWORD>(read_size), &got)) break;
+    if (got == 0) break;
+    // A page that cannot grow any further ends the fetch with what it holds.
+    if (!page.Append(chunk, static_cast<std::int32_t>(got))) break;
+  }
+  // The guards close the request, then the connection; the client stays open.
+}
+
+}  // namespace
+
+void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
+  result->type = kTypeByteSet;
+  result->SetPointer(nullptr);
+  const char* address = ArgText(args, argc, 0);
+  if (!address || !address[0]) return;
+  PageBuffer page;
+  try {
+    Fetch(address, page);
+  } catch (...) {
+    // Nothing leaves a command by an exception: the guards have closed the
+    // handles, and what arrived is still returned.
+  }
+  // The page's block already has the byte-set layout; it becomes the result.
+  result->SetPointer(page.TakeByteSet());
+}
+
+}  // namespace bv

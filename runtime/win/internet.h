@@ -1,0 +1,39 @@
+// The internet library (library number 2): page retrieval over WinINet.
+//
+// The library keeps one WinINet client handle for the whole run: the first
+// fetch that needs it opens it, later fetches reuse it, a failed open is
+// tried again by the next fetch, and the end notification closes it.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/library.h"
+#include "runtime/value.h"
+
+namespace bv {
+
+// HttpGetPage(address text) -> byte set: every body byte received, in order;
+// null when none arrived, whatever the reason. Never reports an error.
+void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
+
+// The library record to register under kInternetLibrary. Its notification
+// kNotifyEnd closes the client handle.
+const LibraryInfo& InternetLibrary();
+
+// What a test may observe of the client handle: whether it is open now, and
+// how many times it has been opened in this process.
+bool InternetClientIsOpen();
+int InternetClientOpenCount();
+
+// Shared by the library's commands.
+struct InternetClient {
+  void* handle = nullptr;  // HINTERNET from InternetOpenA, or none
+  // Nothing in the tool sets these; empty means a direct connection.
+  const char* proxy_address = kEmptyText;
+  const char* proxy_user = kEmptyText;
+  const char* proxy_password = kEmptyText;
+  int opens = 0;
+};
+InternetClient& TheInternetClient();
+
+}  // namespace bv

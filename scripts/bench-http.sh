@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Benchmark of page retrieval (not a test): a 10 MB page from the local test
+# server fetched by HttpGetPage and by a bare WinINet read loop in one Windows
+# process under Wine, and by curl. Prints the median of each and the ratios.
+#
+#   scripts/bench-http.sh [ROUNDS]      (needs build/win built)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BRISVALE_BUILD_DIR:-$root/build}
+rounds=${1:-5}
+tool="$build/win/tools/http_bench.exe"
+[ -f "$tool" ] || { echo "bench-http.sh: build the Windows tree first ($tool missing)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brisvale-bench.XXXXXX")
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+"$python" "$root/tests/servers/http_server.py" --log-dir "$work/log" --port-file "$work/ports" --idle 120 --lifetime 600 &
+server_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
+[ -s "$work/ports" ] || { echo "bench-http.sh: the server did not start" >&2; exit 2; }
+read -r port _ <"$work/ports"
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+url="http://127.0.0.1:$port/pattern?n=10485760"
+
+out=$("$root/scripts/wine-exec.sh" "$tool" "$url" "$rounds") || { echo "$out"; echo "bench-http.sh: the tool failed" >&2; exit 1; }
+echo "$out"
+curl -s --http1.0 -o /dev/null "$url"  # warm-up
+curl_ms=$(for _ in $(seq 1 "$rounds"); do
+  curl -s --http1.0 -o /dev/null -w '%{time_total}\n' "$url"
+done | sort -n | awk '{a[NR]=$1} END {printf "%.1f", 1000*a[int((NR+1)/2)]}')
+echo "curl ms=$curl_ms"
+cmd_ms=$(echo "$out" | awk '/^HttpGetPage/ {sub("ms=","",$2); print $2}')
+bare_ms=$(echo "$out" | awk '/^bare-loop/ {sub("ms=","",$2); print $2}')
+awk -v c="$cmd_ms" -v b="$bare_ms" -v u="$curl_ms" 'BEGIN {
+  printf "HttpGetPage / bare loop = %.2f\nHttpGetPage / curl = %.2f\nbare loop / curl = %.2f\n", c / b, c / u, b / u }'
