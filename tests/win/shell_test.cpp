@@ -371,6 +371,87 @@ TEST_F(ShellLinks, TargetThatDoesNotExistIsStillWritten) {
   EXPECT_TRUE(Exists(link));
 }
 
+// ---- Opening an address ---------------------------------------------------------------
+
+// A helper program of build/win/tools: from BRISVALE_TOOLS (a Unix path, seen
+// through drive Z:), else beside this program's own folder.
+std::string ToolPath(const std::string& name) {
+  char env[MAX_PATH] = {};
+  std::string dir;
+  if (GetEnvironmentVariableA("BRISVALE_TOOLS", env, MAX_PATH)) {
+    dir = env;
+    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+    for (char& c : dir)
+      if (c == '/') c = '\\';
+  } else {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    dir = self;
+    dir = dir.substr(0, dir.find_last_of('\\')) + "\\..\\tools";
+  }
+  return dir + "\\" + name;
+}
+
+// The browser is replaced by a recorder of its command line, registered as
+// the handler of both schemes in this program's own prefix.
+class OpenAddress : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string recorder = ToolPath("url_recorder.exe");
+    ASSERT_TRUE(Exists(recorder)) << recorder;
+    log_ = dir_.File("opened.log");
+    std::string command = "\"" + recorder + "\" --log=" + log_ + " \"%1\"";
+    for (const char* key : {"Software\\Classes\\http\\shell\\open\\command",
+                            "Software\\Classes\\https\\shell\\open\\command"}) {
+      HKEY k;
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+                ERROR_SUCCESS);
+      RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     static_cast<DWORD>(command.size() + 1));
+      RegCloseKey(k);
+    }
+  }
+
+  // The recorder's lines once `lines` have come, or what came within 15 s.
+  std::string WaitForLog(int lines) {
+    std::string text;
+    for (int i = 0; i < 150; ++i) {
+      bool ok = false;
+      text = bvtest::ReadWholeFile(log_, &ok);
+      int n = 0;
+      for (char c : text) n += c == '\n';
+      if (ok && n >= lines) break;
+      Sleep(100);
+    }
+    return text;
+  }
+
+  bvtest::TempDir dir_;
+  std::string log_;
+};
+
+TEST_F(OpenAddress, BareWwwHostOpensAsHttp) {
+  Call(bv::OpenUrl, {ValueRecord::TextOf("www.op.gg")});
+  std::string log = WaitForLog(1);
+  EXPECT_NE(log.find("\"http://www.op.gg\""), std::string::npos) << log;
+}
+
+TEST_F(OpenAddress, AddressWithSchemeAndPathPassesUnchanged) {
+  Call(bv::OpenUrl, {ValueRecord::TextOf("https://www.op.gg/champion/statistics")});
+  std::string log = WaitForLog(1);
+  EXPECT_NE(log.find("\"https://www.op.gg/champion/statistics\""), std::string::npos) << log;
+}
+
+TEST_F(OpenAddress, OmittedOrEmptyAddressOpensNoSite) {
+  // The default is a blank page, the empty text names nothing: neither may
+  // reach a web handler.
+  Call(bv::OpenUrl, {});
+  Call(bv::OpenUrl, {ValueRecord::TextOf(bv::kEmptyText)});
+  Call(bv::OpenUrl, {ValueRecord::TextOf(nullptr)});
+  Sleep(1000);
+  EXPECT_FALSE(Exists(log_)) << bvtest::ReadWholeFile(log_);
+}
+
 // ---- Library records -------------------------------------------------------------------
 
 TEST(ShellLibraries, RecordsNameTheirCommands) {
