@@ -10,6 +10,9 @@
 //   leave
 //   drop keys=0xK effect=0xE pt=X,Y count=N
 //   file=PATH                         one per CF_HDROP entry, after its drop line
+//   click pt=X,Y                      a left click in the client area (client coordinates),
+//   box result=N                      after which a box captioned "drop_recorder" with the
+//                                     text "收到点击" (OK and Cancel) asks; N is the pressed button
 //   done | timeout
 // effect is what the source allows (as the target receives it); the target
 // answers DROPEFFECT_COPY. Exit code 0 after a drop, 1 on timeout, 2 on bad
@@ -144,6 +147,14 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_TIMER) {
     if (wp == kTimeoutTimer && !g_dropped) Log("timeout");
     DestroyWindow(hwnd);
+    return 0;
+  }
+  if (msg == WM_LBUTTONUP) {
+    char line[64];
+    std::snprintf(line, sizeof line, "click pt=%d,%d", static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+    Log(line);
+    int pressed = MessageBoxA(hwnd, "收到点击", "drop_recorder", MB_OKCANCEL | MB_ICONINFORMATION);
+    Log("box result=" + std::to_string(pressed));
     return 0;
   }
   if (msg == WM_DESTROY) {
