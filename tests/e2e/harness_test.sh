@@ -17,7 +17,8 @@ if [ "${1:-}" != "--inner" ]; then
   if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
     echo "SKIP: network namespaces need root here"; exit 77
   fi
-  wine_ensure_display || exit 2
+  # A display of its own: clicks, drops and screenshots must not meet other tests.
+  wine_ensure_display --private || exit 2
   prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
   work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-harness.XXXXXX")
   cleanup() {
