@@ -4,7 +4,8 @@
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs in a fresh prefix: nothing here needs them.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No menu entries or icons in the user's home for links a test writes either.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 export WINEARCH=win64
 
 _brisvale_xvfb_pid=""
@@ -56,6 +57,13 @@ wine_template() {
       WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
       WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       WINEPREFIX=$t wineserver -w >/dev/null 2>&1
+      # Wine links Desktop, Documents and the like to $HOME; a test writing a
+      # desktop shortcut would then write into the real home folder. Plain
+      # folders inside the prefix keep every run to itself.
+      local l
+      for l in "$t"/drive_c/users/*/*; do
+        [ -L "$l" ] && rm -f "$l" && mkdir -p "$l"
+      done
       [ -f "$t/system.reg" ] && touch "$t/.ready"
     fi
   ) 9>"$t.lock"

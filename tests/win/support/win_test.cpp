@@ -208,8 +208,10 @@ std::string Hex(const std::string& bytes) {
 
 }  // namespace bvtest
 
-// Runs a child scenario when asked to, the tests otherwise.
-int main(int argc, char** argv) {
+// Runs a child scenario when asked to, the tests otherwise. main() lives in a
+// file of its own (win_test_main.cpp) so that helper programs can use this
+// support with a main of their own.
+int bvtest::RunTestProgram(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--child=", 8) == 0) {
       for (int j = i + 1; j < argc; ++j) bvtest::g_child_args.emplace_back(argv[j]);

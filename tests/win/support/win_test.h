@@ -72,4 +72,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // Hex dump for assertion messages about byte texts.
 std::string Hex(const std::string& bytes);
 
+// What every test program's main does: a child scenario when started with
+// --child=NAME, the tests otherwise.
+int RunTestProgram(int argc, char** argv);
+
 }  // namespace bvtest

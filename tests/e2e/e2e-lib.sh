@@ -1,0 +1,123 @@
+# Helpers for end-to-end scripts. Source it (after scripts/wine-lib.sh); it
+# defines functions only. Every wait is bounded.
+#
+# Expects: E2E_BUILD (the Windows build tree: tools in $E2E_BUILD/tools),
+# WINEPREFIX and DISPLAY for the Wine ones.
+
+E2E_DIR=${E2E_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
+
+e2e_failures=0
+# e2e_check NAME COMMAND...: runs the command, prints PASS or FAIL with its name.
+e2e_check() {
+  local name=$1; shift
+  if "$@"; then echo "PASS $name"; return 0; fi
+  echo "FAIL $name"
+  e2e_failures=$((e2e_failures + 1))
+  return 1
+}
+
+# e2e_wait_for FILE [PATTERN] [SECONDS]: until FILE exists (and holds PATTERN, a
+# fixed string). Status 1 after SECONDS (default 20).
+e2e_wait_for() {
+  local file=$1 pattern=${2:-} limit=${3:-20} i
+  for i in $(seq 1 $((limit * 10))); do
+    if [ -e "$file" ] && { [ -z "$pattern" ] || grep -qF -- "$pattern" "$file"; }; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_winpath UNIX_PATH: the path as Windows programs see it. Paths inside the
+# prefix's drive_c come out as C:\..., everything else as Z:\....
+e2e_winpath() {
+  local p
+  p=$(realpath -m "$1")
+  case "$p" in
+    "$WINEPREFIX"/drive_c/*) p="C:${p#"$WINEPREFIX"/drive_c}" ;;
+    "$WINEPREFIX"/drive_c) p="C:" ;;
+    *) p="Z:$p" ;;
+  esac
+  printf '%s\n' "${p//\//\\}"
+}
+
+# e2e_game_folder DIR: makes DIR the client's Game folder: the stand-in client
+# copied in as "League of Legends.exe" (it logs to DIR/standin_client.log).
+e2e_game_folder() {
+  mkdir -p "$1" && cp "$E2E_BUILD/tools/standin_client.exe" "$1/League of Legends.exe"
+}
+
+# e2e_expected_ob BATCH: prints what a conversion cuts out of BATCH: the bytes
+# between the first 'if exist "League of Legends.exe" (' and the next
+# "goto :eof", both found regardless of ASCII letter case; nothing when either
+# is missing.
+e2e_expected_ob() {
+  /usr/bin/python3 - "$1" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+low = data.lower()
+left = b'if exist "league of legends.exe" ('
+i = low.find(left)
+if i >= 0:
+    j = low.find(b"goto :eof", i + len(left))
+    if j >= 0:
+        sys.stdout.buffer.write(data[i + len(left):j])
+EOF
+}
+
+# e2e_register_browser LOGFILE_WIN: the URL recorder becomes the http and https
+# handler of the prefix; every address the shell opens is appended to LOGFILE_WIN
+# (a Windows path) as the recorder's command line.
+e2e_register_browser() {
+  local exe cmd scheme
+  exe=$(e2e_winpath "$E2E_BUILD/tools/url_recorder.exe")
+  cmd="\"$exe\" --log=$1 \"%1\""
+  for scheme in http https; do
+    wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve /d "$cmd" /f >/dev/null 2>&1 || return 1
+  done
+}
+
+# e2e_window TITLE [SECONDS]: the X window id of the visible window whose name is
+# exactly TITLE (waits for it).
+e2e_window() {
+  local title=$1 limit=${2:-20} i id
+  for i in $(seq 1 $((limit * 5))); do
+    id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# e2e_geometry WINDOW_ID: prints "X Y W H" of the window on the screen.
+e2e_geometry() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1")" || return 1
+  echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# e2e_click X Y: a real left click at screen coordinates.
+e2e_click() {
+  xdotool mousemove --sync "$1" "$2" && sleep 0.2 && xdotool click 1
+}
+
+# e2e_screenshot FILE.png: the whole screen of $DISPLAY as PNG.
+e2e_screenshot() {
+  import -display "$DISPLAY" -window root "$1" 2>/dev/null
+}
+
+# e2e_xdnd_drag X Y FILE...: drags the files onto the window under X,Y as a
+# file manager would (see xdnd_drag.c for exit codes).
+e2e_xdnd_drag() {
+  "$E2E_BUILD/tools/xdnd_drag" --timeout 15 "$@"
+}
+
+# e2e_answer_box CAPTION BUTTON_ID OUTFILE [TIMEOUT_MS]: answers a message box
+# as a user; OUTFILE (Unix path) gets what the box showed (see box_answer.cpp).
+e2e_answer_box() {
+  wine "$E2E_BUILD/tools/box_answer.exe" "$1" "$2" "${4:-15000}" "$(e2e_winpath "$3")"
+}
+
+# e2e_box_field OUTFILE KEY: one field of box_answer's output.
+e2e_box_field() {
+  sed -n "s/^$2=//p" "$1" | tr -d '\r'
+}

@@ -1,0 +1,470 @@
+// Shell services as the program uses them: well-known folders with their
+// trailing separator, shell links read back both through the shell and by a
+// parser of the link file's bytes, and the library records.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/library.h"
+#include "runtime/value.h"
+#include "runtime/win/shell.h"
+#include "tests/win/support/win_test.h"
+
+namespace {
+
+using bv::Call;
+using bv::ValueRecord;
+
+// A text result as a string; releases it.
+std::string TakeText(ValueRecord r) {
+  const char* t = r.AsText();
+  std::string s = t ? t : "";
+  bv::Release(t);
+  return s;
+}
+
+std::string Folder(std::int32_t number) { return TakeText(Call(bv::GetSpecialFolder, {ValueRecord::Int(number)})); }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// ---- Link file reading -------------------------------------------------------------
+
+struct LinkFields {
+  bool loaded = false;
+  std::string path, arguments, work_dir, description;
+  int show = -1;
+};
+
+// What the shell itself reads back from a link file. The show command is
+// checked on the file's bytes only: a loading shell reports every value other
+// than 1, 3 and 7 as 1, so SW_SHOW (5) reads back as SW_SHOWNORMAL.
+LinkFields ReadThroughShell(const std::string& file) {
+  LinkFields f;
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link))))
+    return f;
+  IPersistFile* pf = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
+    wchar_t wide[MAX_PATH * 2];
+    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH * 2);
+    if (SUCCEEDED(pf->Load(wide, STGM_READ))) {
+      f.loaded = true;
+      char buf[1024];
+      buf[0] = 0;
+      link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
+      f.path = buf;
+      buf[0] = 0;
+      link->GetArguments(buf, sizeof buf);
+      f.arguments = buf;
+      buf[0] = 0;
+      link->GetWorkingDirectory(buf, sizeof buf);
+      f.work_dir = buf;
+      buf[0] = 0;
+      link->GetDescription(buf, sizeof buf);
+      f.description = buf;
+      link->GetShowCmd(&f.show);
+    }
+    pf->Release();
+  }
+  link->Release();
+  return f;
+}
+
+// An independent reading of the link file's bytes: the header's flags and show
+// command, the local base path of the location block and the string fields.
+struct RawLink {
+  bool valid = false;
+  std::uint32_t flags = 0;
+  std::uint32_t show = 0;
+  std::string local_path;
+  bool has_name = false, has_relative = false, has_work_dir = false, has_arguments = false;
+  std::string name, work_dir, arguments;
+};
+
+enum : std::uint32_t {
+  kHasIdList = 0x1,
+  kHasLinkInfo = 0x2,
+  kHasName = 0x4,
+  kHasRelativePath = 0x8,
+  kHasWorkingDir = 0x10,
+  kHasArguments = 0x20,
+  kHasIconLocation = 0x40,
+  kIsUnicode = 0x80,
+};
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+  if (at + 4 > b.size()) return 0;
+  return std::uint32_t(std::uint8_t(b[at])) | std::uint32_t(std::uint8_t(b[at + 1])) << 8 |
+         std::uint32_t(std::uint8_t(b[at + 2])) << 16 | std::uint32_t(std::uint8_t(b[at + 3])) << 24;
+}
+std::uint16_t U16(const std::string& b, std::size_t at) {
+  if (at + 2 > b.size()) return 0;
+  return std::uint16_t(std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8);
+}
+
+RawLink ParseLink(const std::string& b) {
+  RawLink r;
+  static const unsigned char kClsid[16] = {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  if (b.size() < 0x4C || U32(b, 0) != 0x4C || b.compare(4, 16, reinterpret_cast<const char*>(kClsid), 16) != 0)
+    return r;
+  r.flags = U32(b, 0x14);
+  r.show = U32(b, 0x3C);
+  std::size_t at = 0x4C;
+  if (r.flags & kHasIdList) at += 2 + U16(b, at);
+  if (r.flags & kHasLinkInfo) {
+    std::uint32_t size = U32(b, at);
+    std::uint32_t info_flags = U32(b, at + 8);
+    std::uint32_t base_off = U32(b, at + 16);
+    if ((info_flags & 1) && base_off) {
+      std::size_t p = at + base_off;
+      while (p < b.size() && b[p]) r.local_path += b[p++];
+    }
+    at += size;
+  }
+  // The string fields in their fixed order: a count of characters, then the
+  // characters (UTF-16 when the unicode flag is set), no terminator.
+  auto field = [&](std::uint32_t flag, bool* has, std::string* out) {
+    if (!(r.flags & flag)) return;
+    if (has) *has = true;
+    std::uint16_t n = U16(b, at);
+    at += 2;
+    std::string s;
+    if (r.flags & kIsUnicode) {
+      std::wstring w;
+      for (std::uint16_t i = 0; i < n; ++i) w += static_cast<wchar_t>(U16(b, at + 2 * i));
+      at += 2 * std::size_t(n);
+      char buf[2048];
+      int len = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), buf, sizeof buf, nullptr, nullptr);
+      s.assign(buf, len > 0 ? len : 0);
+    } else {
+      s = b.substr(at, n);
+      at += n;
+    }
+    // Wine counts the terminator in and writes it; the format has none.
+    if (!s.empty() && s.back() == '\0') s.pop_back();
+    if (out) *out = s;
+  };
+  field(kHasName, &r.has_name, &r.name);
+  field(kHasRelativePath, &r.has_relative, nullptr);
+  field(kHasWorkingDir, &r.has_work_dir, &r.work_dir);
+  field(kHasArguments, &r.has_arguments, &r.arguments);
+  r.valid = at <= b.size();
+  return r;
+}
+
+RawLink ParseLinkFile(const std::string& file) {
+  bool ok = false;
+  std::string bytes = bvtest::ReadWholeFile(file, &ok);
+  return ok ? ParseLink(bytes) : RawLink{};
+}
+
+class ShellLinks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    target_ = dir_.File("target.exe");
+    ASSERT_TRUE(bvtest::WriteWholeFile(target_, "MZ"));
+    ASSERT_EQ(dir_.path().find('.'), std::string::npos) << "the test folder must hold no dot: " << dir_.path();
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  bool Create(std::initializer_list<ValueRecord> args) { return Call(bv::CreateShortcut, args).AsBool(); }
+  static ValueRecord T(const std::string& s) { return ValueRecord::TextOf(s.c_str()); }
+
+  bvtest::TempDir dir_;
+  std::string target_;
+};
+
+// ---- Special folders ---------------------------------------------------------------
+
+TEST(SpecialFolder, DesktopEndsWithOneSeparator) {
+  char shell_path[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, shell_path, CSIDL_DESKTOPDIRECTORY, FALSE));
+  std::string desktop = Folder(bv::kFolderDesktop);
+  EXPECT_EQ(desktop, std::string(shell_path) + "\\");
+}
+
+TEST(SpecialFolder, TempPathKeepsItsOwnSeparator) {
+  char temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+  std::string folder = Folder(bv::kFolderTemp);
+  EXPECT_EQ(folder, temp);
+  ASSERT_GE(folder.size(), 2u);
+  EXPECT_EQ(folder.back(), '\\');
+  EXPECT_NE(folder[folder.size() - 2], '\\') << folder;
+}
+
+TEST(SpecialFolder, EveryListedNumberGivesAPathWithSeparator) {
+  // Windows and system folders come back without a separator from the
+  // platform, the others depend on the prefix; all must end in exactly one.
+  for (int n : {1, 3, 8, 9, 10, 11}) {
+    std::string f = Folder(n);
+    ASSERT_GE(f.size(), 4u) << "folder " << n;
+    EXPECT_EQ(f.back(), '\\') << "folder " << n << ": " << f;
+    EXPECT_NE(f[f.size() - 2], '\\') << "folder " << n << ": " << f;
+  }
+  char windir[MAX_PATH];
+  GetWindowsDirectoryA(windir, MAX_PATH);
+  EXPECT_EQ(Folder(bv::kFolderWindows), std::string(windir) + "\\");
+}
+
+TEST(SpecialFolder, UnlistedNumbersGiveNull) {
+  for (int n : {0, 12, -1, 0x7FFFFFFF}) {
+    ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(n)});
+    EXPECT_EQ(r.AsText(), nullptr) << "folder " << n;
+  }
+  ValueRecord none = Call(bv::GetSpecialFolder, {});
+  EXPECT_EQ(none.AsText(), nullptr);
+}
+
+// The temporary folder follows TMP, which lets a test reach the path limit.
+TEST(SpecialFolder, PathThatFillsTheBufferIsRefused) {
+  char old[MAX_PATH] = {};
+  DWORD had = GetEnvironmentVariableA("TMP", old, MAX_PATH);
+  std::string fits = "C:\\" + std::string(255, 'a');      // 258 bytes, the platform adds "\"
+  std::string too_long = "C:\\" + std::string(256, 'a');  // 259 bytes plus "\" cannot fit
+  SetEnvironmentVariableA("TMP", fits.c_str());
+  EXPECT_EQ(Folder(bv::kFolderTemp), fits + "\\");
+  SetEnvironmentVariableA("TMP", too_long.c_str());
+  ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderTemp)});
+  EXPECT_EQ(r.AsText(), nullptr) << r.AsText();
+  bv::Release(r.AsText());
+  SetEnvironmentVariableA("TMP", had ? old : nullptr);
+}
+
+// ---- Shortcuts -----------------------------------------------------------------------
+
+TEST_F(ShellLinks, NameWithoutAnyDotGetsLnkSuffix) {
+  std::string link = dir_.File("plain");
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  EXPECT_FALSE(Exists(link));
+  ASSERT_TRUE(Exists(link + ".lnk"));
+  LinkFields f = ReadThroughShell(link + ".lnk");
+  ASSERT_TRUE(f.loaded);
+  EXPECT_STRCASEEQ(f.path.c_str(), target_.c_str());
+  EXPECT_EQ(ParseLinkFile(link + ".lnk").show, static_cast<std::uint32_t>(SW_SHOW));
+}
+
+TEST_F(ShellLinks, DotOnlyInFolderNameKeepsTheNameAsGiven) {
+  std::string folder = dir_.File("v1.2");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  std::string link = folder + "\\plain";
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  EXPECT_TRUE(Exists(link));
+  EXPECT_FALSE(Exists(link + ".lnk"));
+  EXPECT_TRUE(ParseLinkFile(link).valid);
+}
+
+TEST_F(ShellLinks, OtherSuffixIsKept) {
+  std::string link = dir_.File("site.url");
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  EXPECT_TRUE(Exists(link));
+  EXPECT_FALSE(Exists(link + ".lnk"));
+}
+
+TEST_F(ShellLinks, DoubledSeparatorBeforeTheNameIsAccepted) {
+  // What the shortcut button builds from the desktop folder and "\Brisvale.lnk".
+  std::string link = dir_.path() + "\\\\Brisvale.lnk";
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  EXPECT_TRUE(Exists(dir_.File("Brisvale.lnk")));
+}
+
+TEST_F(ShellLinks, ExistingFileIsReplaced) {
+  std::string link = dir_.File("again.lnk");
+  std::string other = dir_.File("other.exe");
+  ASSERT_TRUE(bvtest::WriteWholeFile(other, "MZ"));
+  ASSERT_TRUE(bvtest::WriteWholeFile(link, std::string(4096, 'x')));
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  EXPECT_STRCASEEQ(ReadThroughShell(link).path.c_str(), target_.c_str());
+  EXPECT_TRUE(Create({T(link), T(other)}));
+  LinkFields f = ReadThroughShell(link);
+  EXPECT_STRCASEEQ(f.path.c_str(), other.c_str());
+  RawLink raw = ParseLinkFile(link);
+  ASSERT_TRUE(raw.valid);
+  EXPECT_STRCASEEQ(raw.local_path.c_str(), other.c_str());
+}
+
+TEST_F(ShellLinks, MissingFolderOrEmptyNameFails) {
+  std::string link = dir_.File("absent\\x.lnk");
+  EXPECT_FALSE(Create({T(link), T(target_)}));
+  EXPECT_FALSE(Exists(link));
+  EXPECT_FALSE(Create({ValueRecord::TextOf(bv::kEmptyText), T(target_)}));
+  EXPECT_FALSE(Create({ValueRecord::TextOf(nullptr), T(target_)}));
+}
+
+TEST_F(ShellLinks, DescriptionIsStoredWithThreeArguments) {
+  std::string link = dir_.File("described.lnk");
+  EXPECT_TRUE(Create({T(link), T(target_), T("观战工具")}));
+  LinkFields f = ReadThroughShell(link);
+  EXPECT_EQ(f.description, "观战工具") << bvtest::Hex(f.description);
+  EXPECT_EQ(f.arguments, "");
+  EXPECT_EQ(f.work_dir, "");
+  RawLink raw = ParseLinkFile(link);
+  ASSERT_TRUE(raw.valid);
+  EXPECT_TRUE(raw.has_name);
+  EXPECT_EQ(raw.name, "观战工具") << bvtest::Hex(raw.name);
+  EXPECT_FALSE(raw.has_arguments);
+  EXPECT_FALSE(raw.has_work_dir);
+}
+
+TEST_F(ShellLinks, AllFiveStoreArgumentsAndWorkingDirectory) {
+  std::string link = dir_.File("full.lnk");
+  EXPECT_TRUE(Create({T(link), T(target_), T("d"), T("--spectate \"x y\""), T(dir_.path())}));
+  LinkFields f = ReadThroughShell(link);
+  EXPECT_EQ(f.description, "d");
+  EXPECT_EQ(f.arguments, "--spectate \"x y\"");
+  EXPECT_STRCASEEQ(f.work_dir.c_str(), dir_.path().c_str());
+  RawLink raw = ParseLinkFile(link);
+  ASSERT_TRUE(raw.valid);
+  EXPECT_EQ(raw.arguments, "--spectate \"x y\"");
+  EXPECT_STRCASEEQ(raw.work_dir.c_str(), dir_.path().c_str());
+  EXPECT_EQ(raw.show, static_cast<std::uint32_t>(SW_SHOW));
+}
+
+TEST_F(ShellLinks, ArgumentsNeedACallWithAllFive) {
+  std::string link = dir_.File("four.lnk");
+  EXPECT_TRUE(Create({T(link), T(target_), ValueRecord::Omit(), T("-x")}));
+  LinkFields f = ReadThroughShell(link);
+  EXPECT_EQ(f.arguments, "");
+  EXPECT_FALSE(ParseLinkFile(link).has_arguments);
+}
+
+TEST_F(ShellLinks, ToolCallStoresNoOptionalField) {
+  // Five arguments, the last three omitted: the shortcut button's call.
+  std::string link = dir_.File("Brisvale");
+  EXPECT_TRUE(Create({T(link), T(target_), ValueRecord::Omit(), ValueRecord::Omit(), ValueRecord::Omit()}));
+  LinkFields f = ReadThroughShell(link + ".lnk");
+  ASSERT_TRUE(f.loaded);
+  EXPECT_STRCASEEQ(f.path.c_str(), target_.c_str());
+  EXPECT_EQ(f.description, "");
+  EXPECT_EQ(f.arguments, "");
+  EXPECT_EQ(f.work_dir, "");
+  RawLink raw = ParseLinkFile(link + ".lnk");
+  ASSERT_TRUE(raw.valid);
+  EXPECT_FALSE(raw.has_name);
+  EXPECT_FALSE(raw.has_work_dir);
+  EXPECT_FALSE(raw.has_arguments);
+  EXPECT_EQ(raw.flags & kHasIconLocation, 0u);
+  EXPECT_EQ(raw.show, static_cast<std::uint32_t>(SW_SHOW));
+  EXPECT_STRCASEEQ(raw.local_path.c_str(), target_.c_str());
+}
+
+TEST_F(ShellLinks, GbkNameBecomesTheSameUnicodeName) {
+  std::string link = dir_.File("快捷方式");
+  EXPECT_TRUE(Create({T(link), T(target_)}));
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_UTF8, 0, (dir_.path() + "\\").c_str(), -1, wide, MAX_PATH);
+  std::wstring expected = std::wstring(wide) + L"\u5FEB\u6377\u65B9\u5F0F.lnk";
+  EXPECT_NE(GetFileAttributesW(expected.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ShellLinks, TargetThatDoesNotExistIsStillWritten) {
+  std::string link = dir_.File("dangling.lnk");
+  std::string missing = dir_.File("Brisvale.exe");
+  EXPECT_TRUE(Create({T(link), T(missing)}));
+  EXPECT_TRUE(Exists(link));
+}
+
+// ---- Opening an address ---------------------------------------------------------------
+
+// A helper program of build/win/tools: from BRISVALE_TOOLS (a Unix path, seen
+// through drive Z:), else beside this program's own folder.
+std::string ToolPath(const std::string& name) {
+  char env[MAX_PATH] = {};
+  std::string dir;
+  if (GetEnvironmentVariableA("BRISVALE_TOOLS", env, MAX_PATH)) {
+    dir = env;
+    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+    for (char& c : dir)
+      if (c == '/') c = '\\';
+  } else {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    dir = self;
+    dir = dir.substr(0, dir.find_last_of('\\')) + "\\..\\tools";
+  }
+  return dir + "\\" + name;
+}
+
+// The browser is replaced by a recorder of its command line, registered as
+// the handler of both schemes in this program's own prefix.
+class OpenAddress : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string recorder = ToolPath("url_recorder.exe");
+    ASSERT_TRUE(Exists(recorder)) << recorder;
+    log_ = dir_.File("opened.log");
+    std::string command = "\"" + recorder + "\" --log=" + log_ + " \"%1\"";
+    for (const char* key : {"Software\\Classes\\http\\shell\\open\\command",
+                            "Software\\Classes\\https\\shell\\open\\command"}) {
+      HKEY k;
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+                ERROR_SUCCESS);
+      RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     static_cast<DWORD>(command.size() + 1));
+      RegCloseKey(k);
+    }
+  }
+
+  // The recorder's lines once `lines` have come, or what came within 15 s.
+  std::string WaitForLog(int lines) {
+    std::string text;
+    for (int i = 0; i < 150; ++i) {
+      bool ok = false;
+      text = bvtest::ReadWholeFile(log_, &ok);
+      int n = 0;
+      for (char c : text) n += c == '\n';
+      if (ok && n >= lines) break;
+      Sleep(100);
+    }
+    return text;
+  }
+
+  bvtest::TempDir dir_;
+  std::string log_;
+};
+
+TEST_F(OpenAddress, BareWwwHostOpensAsHttp) {
+  Call(bv::OpenUrl, {ValueRecord::TextOf("www.op.gg")});
+  std::string log = WaitForLog(1);
+  EXPECT_NE(log.find("\"http://www.op.gg\""), std::string::npos) << log;
+}
+
+TEST_F(OpenAddress, AddressWithSchemeAndPathPassesUnchanged) {
+  Call(bv::OpenUrl, {ValueRecord::TextOf("https://www.op.gg/champion/statistics")});
+  std::string log = WaitForLog(1);
+  EXPECT_NE(log.find("\"https://www.op.gg/champion/statistics\""), std::string::npos) << log;
+}
+
+TEST_F(OpenAddress, OmittedOrEmptyAddressOpensNoSite) {
+  // The default is a blank page, the empty text names nothing: neither may
+  // reach a web handler.
+  Call(bv::OpenUrl, {});
+  Call(bv::OpenUrl, {ValueRecord::TextOf(bv::kEmptyText)});
+  Call(bv::OpenUrl, {ValueRecord::TextOf(nullptr)});
+  Sleep(1000);
+  EXPECT_FALSE(Exists(log_)) << bvtest::ReadWholeFile(log_);
+}
+
+// ---- Library records -------------------------------------------------------------------
+
+TEST(ShellLibraries, RecordsNameTheirCommands) {
+  EXPECT_EQ(bv::OsLibrary().number, bv::kOsLibrary);
+  EXPECT_EQ(bv::AppLibrary().number, bv::kAppLibrary);
+  bv::SetLibrary(bv::kOsLibrary, &bv::OsLibrary());
+  bv::SetLibrary(bv::kAppLibrary, &bv::AppLibrary());
+  EXPECT_EQ(bv::FindCommand(bv::kOsLibrary, "GetSpecialFolder"), &bv::GetSpecialFolder);
+  EXPECT_EQ(bv::FindCommand(bv::kOsLibrary, "CreateShortcut"), &bv::CreateShortcut);
+  EXPECT_EQ(bv::FindCommand(bv::kAppLibrary, "OpenUrl"), &bv::OpenUrl);
+  EXPECT_EQ(bv::FindCommand(bv::kAppLibrary, "CreateShortcut"), nullptr);
+  bv::SetLibrary(bv::kOsLibrary, nullptr);
+  bv::SetLibrary(bv::kAppLibrary, nullptr);
+}
+
+}  // namespace
