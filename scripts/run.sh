@@ -10,7 +10,7 @@ cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_6
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/win" --target Brisvale
 set +e
-scripts/wine-exec.sh "$build/win/bin/Brisvale.exe"
+BRISVALE_USE_DISPLAY=1 scripts/wine-exec.sh "$build/win/bin/Brisvale.exe"
 rc=$?
 echo "Brisvale.exe exited with code $rc"
 exit $rc

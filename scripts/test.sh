@@ -37,9 +37,7 @@ cmake --build "$build/win" -j "$jobs"
 export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
 rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
 . scripts/wine-lib.sh
-wine_ensure_display
-trap wine_stop_display EXIT
-wine_template >/dev/null
+(wine_ensure_display --private && wine_template >/dev/null; wine_stop_display)
 ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
 
 if [ $status -ne 0 ]; then echo "SOME TESTS FAILED"; else echo "ALL TESTS PASSED"; fi

@@ -4,8 +4,12 @@
 # X display (Xvfb when none is given), with the Chinese locale so that the ANSI
 # code page is 936. Exits with the program's exit code (Wine folds it to 0..255).
 #
+# Each program gets a private Xvfb too, so that tests running side by side
+# cannot click into, cover or take the focus from each other's windows.
+#
 # Environment: BRISVALE_WINE_TEMPLATE (template prefix; made here when missing),
-# DISPLAY (used when it answers), BRISVALE_KEEP_PREFIX=1 keeps the prefix for a look.
+# BRISVALE_USE_DISPLAY=1 uses $DISPLAY instead of a private Xvfb,
+# BRISVALE_KEEP_PREFIX=1 keeps the prefix for a look.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-lib.sh
@@ -13,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 [ $# -ge 1 ] || { echo "usage: wine-exec.sh program.exe [args...]" >&2; exit 2; }
 
-wine_ensure_display || exit 2
+if [ "${BRISVALE_USE_DISPLAY:-0}" = 1 ]; then wine_ensure_display || exit 2; else wine_ensure_display --private || exit 2; fi
 prefix=$(wine_fresh_prefix) || exit 2
 export WINEPREFIX=$prefix
 

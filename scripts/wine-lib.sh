@@ -9,23 +9,27 @@ export WINEARCH=win64
 
 _brisvale_xvfb_pid=""
 
-# Uses $DISPLAY when an X server answers there; otherwise starts a private Xvfb
-# and exports DISPLAY. wine_stop_display ends only a server started here.
+# Uses $DISPLAY when an X server answers there (unless --private is given);
+# otherwise starts a private Xvfb and exports DISPLAY. wine_stop_display ends
+# only a server started here.
 wine_ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 90 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    _brisvale_xvfb_pid=$!
-    local i
+  if [ "${1:-}" != --private ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  # -displayfd lets the server pick a free display itself: no race between
+  # programs starting side by side.
+  local fifo n i
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/brisvale-xvfb.XXXXXX")
+  mkfifo "$fifo" || return 1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  _brisvale_xvfb_pid=$!
+  n=$(timeout 20 head -n 1 "$fifo")
+  rm -f "$fifo"
+  if [ -n "$n" ]; then
     for i in $(seq 1 100); do
       if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
-      kill -0 "$_brisvale_xvfb_pid" 2>/dev/null || break
-      sleep 0.1
+      sleep 0.05
     done
-    kill "$_brisvale_xvfb_pid" 2>/dev/null; _brisvale_xvfb_pid=""
-  done
+  fi
+  kill "$_brisvale_xvfb_pid" 2>/dev/null; _brisvale_xvfb_pid=""
   echo "wine-lib: no X display could be started" >&2
   return 1
 }

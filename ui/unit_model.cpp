@@ -194,16 +194,19 @@ void Rebuild(ProgramWindow& w, UnitSlot& slot) {
   info.data_size = slot.tmpl->data_size;
   info.previous = old;
 
-  g_rebuild = {true, w.tmpl->id, slot.tmpl->id};
   UnitObject* fresh = create(info);
-  if (fresh && fresh->native) {
-    up::NativePlaceAfter(fresh->native, old->native);
+  if (!fresh) {
+    // Keeping the old unit beats losing it: it holds the written value already.
+    UnblockEvents();
+    return;
   }
+  g_rebuild = {true, w.tmpl->id, slot.tmpl->id};
+  if (fresh->native) up::NativePlaceAfter(fresh->native, old->native);
   up::NativeDestroy(old->native);  // ends `old`
   slot.live = fresh;
   g_rebuild.active = false;
 
-  if (fresh && fresh->native) {
+  if (fresh->native) {
     up::NativeEnable(fresh->native, !(slot.stored.flags & kUnitDisabled));
     if ((slot.stored.flags & kUnitVisible) && !(slot.type->flags & kTypeNeverShown))
       up::NativeShow(fresh->native, true);

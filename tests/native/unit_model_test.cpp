@@ -326,6 +326,16 @@ TEST_F(UnitModel, RebuildKeepsStackingPlaceFocusAndStateWithEventsBlocked) {
   EXPECT_EQ(FindUnitObject(kWin, kLab), after);
 }
 
+TEST_F(UnitModel, RebuildThatCannotCreateKeepsTheOldUnit) {
+  Load();
+  FakeUnit* before = Live(kLab);
+  g_create_fails = true;
+  Write(kLab, 8 + kRebuildMe, ValueRecord::Int(1));
+  EXPECT_EQ(Live(kLab), before);
+  EXPECT_TRUE(fakenative::Exists(before->native));
+  EXPECT_FALSE(EventsBlocked());
+}
+
 // ---- Common properties ------------------------------------------------------------------
 
 TEST_F(UnitModel, PositionAndSizeAreClampedTo32627) {

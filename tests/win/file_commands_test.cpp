@@ -1,0 +1,299 @@
+// The file, folder, process and message-box commands as the logic calls them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "runtime/value.h"
+#include "runtime/win/file_commands.h"
+#include "tests/win/support/win_test.h"
+
+namespace {
+
+using bv::Call;
+using bv::ValueRecord;
+
+ValueRecord T(const std::string& s) { return ValueRecord::TextOf(s.c_str()); }
+std::string Bytes(const std::uint8_t* set) {
+  return std::string(reinterpret_cast<const char*>(bv::ByteSetData(set)), bv::ByteSetLength(set));
+}
+std::string SelfPath() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, n);
+}
+
+// ---- GetCurrentDir ----------------------------------------------------------
+
+class CurrentDirGuard {
+ public:
+  CurrentDirGuard() { GetCurrentDirectoryA(MAX_PATH, saved_); }
+  ~CurrentDirGuard() { SetCurrentDirectoryA(saved_); }
+
+ private:
+  char saved_[MAX_PATH];
+};
+
+TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
+  CurrentDirGuard guard;
+  bvtest::TempDir dir;
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+  char* got = Call(bv::GetCurrentDir, {}).AsText();
+  ASSERT_NE(got, nullptr);
+  EXPECT_STRCASEEQ(got, dir.path().c_str());
+  EXPECT_NE(got[std::strlen(got) - 1], '\\');
+  bv::Release(got);
+
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
+  got = Call(bv::GetCurrentDir, {}).AsText();
+  EXPECT_STREQ(got, "C:\\");
+  bv::Release(got);
+}
+
+// ---- FileExists --------------------------------------------------------------
+
+bool Exists(const std::string& path) { return Call(bv::FileExists, {T(path)}).AsBool(); }
+
+TEST(FileExists, CountsDirectoriesAndWildcardMatches) {
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("a.txt"), "x"));
+  EXPECT_TRUE(Exists(dir.path()));
+  EXPECT_TRUE(Exists(dir.File("a.txt")));
+  EXPECT_TRUE(Exists(dir.File("*.txt")));
+  EXPECT_FALSE(Exists(dir.File("*.bat")));
+  EXPECT_FALSE(Exists(dir.File("missing.txt")));
+  // The tool's own client path mixes separators; the platform takes it.
+  EXPECT_TRUE(Exists(dir.path() + "/a.txt"));
+}
+
+TEST(FileExists, IsFalseForTrailingSeparatorAndEmptyPath) {
+  bvtest::TempDir dir;
+  EXPECT_FALSE(Exists(dir.path() + "\\"));
+  EXPECT_FALSE(Exists(""));
+  EXPECT_FALSE(Call(bv::FileExists, {ValueRecord::TextOf(nullptr)}).AsBool());
+}
+
+// ---- LoadFile ----------------------------------------------------------------
+
+std::uint8_t* Load(const std::string& path) { return Call(bv::LoadFile, {T(path)}).AsByteSet(); }
+
+TEST(LoadFile, KeepsEveryByteOfTheFile) {
+  bvtest::TempDir dir;
+  const std::string bytes("a\0\xff", 3);
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("three"), bytes));
+  std::uint8_t* set = Load(dir.File("three"));
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(Bytes(set), bytes) << bvtest::Hex(Bytes(set));
+  bv::Release(set);
+}
+
+TEST(LoadFile, EmptyMissingAndEmptyPathGiveNull) {
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("empty"), ""));
+  EXPECT_EQ(Load(dir.File("empty")), nullptr);
+  EXPECT_EQ(Load(dir.File("missing")), nullptr);
+  EXPECT_EQ(Load(""), nullptr);
+  EXPECT_EQ(Load(dir.path()), nullptr) << "a directory has no bytes to give";
+}
+
+TEST(LoadFile, FileHeldOpenForWritingGivesNullButReadersMayShare) {
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("held"), "abc"));
+  HANDLE writer = CreateFileA(dir.File("held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Load(dir.File("held")), nullptr);
+  CloseHandle(writer);
+
+  HANDLE reader = CreateFileA(dir.File("held").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  std::uint8_t* set = Load(dir.File("held"));
+  EXPECT_EQ(Bytes(set), "abc");
+  bv::Release(set);
+  CloseHandle(reader);
+}
+
+// ---- SaveFile ------------------------------------------------------------------
+
+TEST(SaveFile, ReplacesALongerFileWithThePiecesInOrder) {
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("ob.bat"), std::string(1000, 'z')));
+  std::uint8_t* a = bv::MakeByteSet("ab\0", 3);
+  std::uint8_t* b = bv::MakeByteSet("cd", 2);
+  ValueRecord r = Call(bv::SaveFile, {T(dir.File("ob.bat")), ValueRecord::ByteSetOf(a),
+                                      ValueRecord::ByteSetOf(bv::kEmptyByteSet), ValueRecord::ByteSetOf(b)});
+  EXPECT_TRUE(r.AsBool());
+  std::string back = bvtest::ReadWholeFile(dir.File("ob.bat"));
+  EXPECT_EQ(back, std::string("ab\0cd", 5)) << bvtest::Hex(back);
+  bv::Release(a);
+  bv::Release(b);
+}
+
+TEST(SaveFile, OnlyThePathCreatesOrEmptiesTheFile) {
+  bvtest::TempDir dir;
+  EXPECT_TRUE(Call(bv::SaveFile, {T(dir.File("new"))}).AsBool());
+  bool ok = false;
+  EXPECT_EQ(bvtest::ReadWholeFile(dir.File("new"), &ok), "");
+  EXPECT_TRUE(ok) << "the file must exist";
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("old"), "content"));
+  EXPECT_TRUE(Call(bv::SaveFile, {T(dir.File("old")), ValueRecord::ByteSetOf(bv::kEmptyByteSet)}).AsBool());
+  EXPECT_EQ(bvtest::ReadWholeFile(dir.File("old")), "");
+}
+
+TEST(SaveFile, MissingFolderEmptyPathAndLockedFileGiveFalse) {
+  bvtest::TempDir dir;
+  std::uint8_t* a = bv::MakeByteSet("x", 1);
+  EXPECT_FALSE(Call(bv::SaveFile, {T(dir.File("no\\such.bat")), ValueRecord::ByteSetOf(a)}).AsBool());
+  EXPECT_FALSE(Call(bv::SaveFile, {T(""), ValueRecord::ByteSetOf(a)}).AsBool());
+
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("locked"), "keep"));
+  HANDLE reader = CreateFileA(dir.File("locked").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(Call(bv::SaveFile, {T(dir.File("locked")), ValueRecord::ByteSetOf(a)}).AsBool());
+  CloseHandle(reader);
+  EXPECT_EQ(bvtest::ReadWholeFile(dir.File("locked")), "keep") << "a failed open leaves the file untouched";
+  bv::Release(a);
+}
+
+// ---- Run -----------------------------------------------------------------------
+
+// Writes the show state this process was started with into the file named by
+// its argument.
+BVTEST_CHILD(report_show) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  GetStartupInfoA(&si);
+  std::string out = (si.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(si.wShowWindow) : "unset";
+  return bvtest::WriteWholeFile(bvtest::ChildArgs().at(0), out) ? 0 : 1;
+}
+
+std::string ShowStateFor(const ValueRecord& mode) {
+  bvtest::TempDir dir;
+  std::string file = dir.File("show");
+  std::string command = "\"" + SelfPath() + "\" --child=report_show " + file;
+  ValueRecord r = mode.Omitted() ? Call(bv::Run, {T(command), ValueRecord::Bool(true)})
+                                 : Call(bv::Run, {T(command), ValueRecord::Bool(true), mode});
+  if (!r.AsBool()) return "not started";
+  return bvtest::ReadWholeFile(file);
+}
+
+TEST(Run, ShowModesAreClampedAndMappedToShowCommands) {
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(0)), "0") << "0 behaves as 1: hidden";
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(1)), "0");
+  EXPECT_EQ(ShowStateFor(ValueRecord::Omit()), "1") << "omitted is 2: normal";
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(3)), "2");
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(4)), "3");
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(5)), "4");
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(6)), "6");
+  EXPECT_EQ(ShowStateFor(ValueRecord::Int(9)), "6") << "9 behaves as 6";
+}
+
+TEST(Run, MissingProgramGivesFalse) {
+  bvtest::TempDir dir;
+  EXPECT_FALSE(Call(bv::Run, {T(dir.File("missing.exe")), ValueRecord::Bool(true)}).AsBool());
+  EXPECT_FALSE(Call(bv::Run, {T("")}).AsBool());
+}
+
+TEST(Run, BatchRunsInTheCallersCurrentDirectory) {
+  CurrentDirGuard guard;
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("ob.bat"), "@echo off\r\necho ran> here.txt\r\n"));
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+  // The logic's own command line: directory and name joined by a forward slash, unquoted.
+  EXPECT_TRUE(Call(bv::Run, {T(dir.path() + "/ob.bat"), ValueRecord::Bool(true), ValueRecord::Int(1)}).AsBool());
+  EXPECT_EQ(bvtest::ReadWholeFile(dir.File("here.txt")), "ran\r\n");
+}
+
+// ---- InfoBox ---------------------------------------------------------------------
+
+// Shows an InfoBox: argument 0 names the message kind, 1 the style, 2 (when
+// present) the title; the exit code is the result.
+BVTEST_CHILD(info_box) {
+  const auto& a = bvtest::ChildArgs();
+  ValueRecord message = ValueRecord::TextOf("hello");
+  if (a.at(0) == "true") message = ValueRecord::Bool(true);
+  if (a.at(0) == "int") message = ValueRecord::Int(-42);
+  if (a.at(0) == "bytes") message = ValueRecord::ByteSetOf(bv::kEmptyByteSet);
+  ValueRecord style = ValueRecord::Int(std::atoi(a.at(1).c_str()));
+  if (a.size() > 2) return Call(bv::InfoBox, {message, style, T(a[2])}).AsInt();
+  return Call(bv::InfoBox, {message, style}).AsInt();
+}
+
+TEST(InfoBox, StyleZeroShowsOneOkWithoutIconUnderTheDefaultTitle) {
+  bvtest::Child child = bvtest::StartChild("info_box", "text 0");
+  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, IDOK);
+  ASSERT_TRUE(box.found) << "no box titled 信息：";
+  EXPECT_EQ(box.text, "hello");
+  EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+  EXPECT_FALSE(box.has_icon);
+  EXPECT_EQ(box.owner, nullptr);
+  EXPECT_EQ(bvtest::WaitChild(child), 0);
+}
+
+TEST(InfoBox, YesNoAnsweredNoGivesSix) {
+  bvtest::Child child = bvtest::StartChild("info_box", "text 4 Ask");
+  bvtest::SeenBox box = bvtest::AnswerBox("Ask", child.pid, IDNO);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(bvtest::WaitChild(child), 6);
+}
+
+TEST(InfoBox, ButtonsMapToTheirNumbers) {
+  const struct {
+    const char* style;
+    int press;
+    long result;
+  } cases[] = {{"1", IDCANCEL, 1}, {"2", IDABORT, 2}, {"2", IDRETRY, 3}, {"2", IDIGNORE, 4}, {"3", IDYES, 5}};
+  for (const auto& c : cases) {
+    bvtest::Child child = bvtest::StartChild("info_box", std::string("text ") + c.style + " T");
+    bvtest::SeenBox box = bvtest::AnswerBox("T", child.pid, c.press);
+    ASSERT_TRUE(box.found) << "style " << c.style;
+    EXPECT_EQ(bvtest::WaitChild(child), c.result) << "style " << c.style << " pressed " << c.press;
+  }
+}
+
+TEST(InfoBox, NumbersAndLogicalsShowAsTextOtherTypesAsNothing) {
+  bvtest::Child child = bvtest::StartChild("info_box", "true 0");
+  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, IDOK);
+  EXPECT_EQ(box.text, "真") << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), 0);
+
+  child = bvtest::StartChild("info_box", "int 0");
+  box = bvtest::AnswerBox("信息：", child.pid, IDOK);
+  EXPECT_EQ(box.text, "-42") << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), 0);
+
+  child = bvtest::StartChild("info_box", "bytes 0");
+  box = bvtest::AnswerBox("信息：", child.pid, IDOK);
+  EXPECT_TRUE(box.found);
+  EXPECT_EQ(box.text, "") << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), 0);
+}
+
+// Task modality: the caller's own top-level windows are disabled while the box is open.
+HWND g_mine = nullptr;
+bool g_seen_disabled = false;
+void CALLBACK ProbeMine(HWND, UINT, UINT_PTR, DWORD) { g_seen_disabled = g_seen_disabled || !IsWindowEnabled(g_mine); }
+
+BVTEST_CHILD(info_box_task_modal) {
+  g_mine = CreateWindowExA(0, "STATIC", "mine", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                           nullptr);
+  ShowWindow(g_mine, SW_SHOWNA);
+  SetTimer(nullptr, 0, 100, ProbeMine);  // runs inside the box's own loop
+  Call(bv::InfoBox, {ValueRecord::TextOf("modal"), ValueRecord::Int(0)});
+  const bool enabled_after = IsWindowEnabled(g_mine);
+  return (g_seen_disabled ? 1 : 0) + (enabled_after ? 2 : 0);
+}
+
+TEST(InfoBox, IsModalToTheCallersWindows) {
+  bvtest::Child child = bvtest::StartChild("info_box_task_modal");
+  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, 0);
+  ASSERT_TRUE(box.found);
+  Sleep(500);
+  bvtest::AnswerBox("信息：", child.pid, IDOK, 2000);
+  EXPECT_EQ(bvtest::WaitChild(child), 3) << "1: disabled while open, 2: enabled again after";
+}
+
+}  // namespace
