@@ -16,5 +16,8 @@ void MarkDestroyPending(UnitObject* window);
 // the enabled state of windows its modal showing disabled, destroys the
 // native window. Nothing when the mark is clear.
 void CarryOutDestroy(UnitObject* window);
+// Whether the window's destroy-pending mark is set (false for anything that is
+// not a window).
+bool IsDestroyPending(UnitObject* window);
 
 }  // namespace bv

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "runtime/texts.h"
+#include "ui/main_window.h"
+#include "ui/unit_types.h"
 
 namespace {
 
@@ -58,6 +60,50 @@ TEST(GbkTexts, EveryTextIsStoredAsItsGbkEncoding) {
   for (const Case& c : kTexts) {
     std::string expected = ToGbk(c.utf8);
     EXPECT_EQ(std::string(c.stored), expected) << "text: " << reinterpret_cast<const char*>(c.utf8);
+  }
+}
+
+// The main window's texts, reached through its template.
+const bv::UnitTemplate& MainUnit(bv::UnitId id) {
+  const bv::WindowTemplate& t = bv::MainWindowTemplate();
+  for (int i = 0; i < t.unit_count; ++i)
+    if (t.units[i].id == id) return t.units[i];
+  return t.units[0];
+}
+const char* Caption(bv::UnitId id) {
+  const bv::UnitTemplate& u = MainUnit(id);
+  if (u.type == bv::kUnitLabel) return static_cast<const bv::LabelTypeData*>(u.data)->caption;
+  return static_cast<const bv::ButtonTypeData*>(u.data)->caption;
+}
+
+TEST(GbkTexts, MainWindowTextsAreStoredAsTheirGbkEncoding) {
+  const Case rows[] = {
+      {Caption(bv::kLabel5), u8"请将下载的BAT文件拖到这里"},
+      {Caption(bv::kLabel6), u8"By：Corvane"},
+      {Caption(bv::kButton1), u8"创建桌面快捷方式"},
+      {Caption(bv::kLabel1), u8"国服版本："},
+      {Caption(bv::kLabel2), u8"韩服版本："},
+      {bv::MainWindowTemplate().units[0].stored_name, u8"启动窗口"},
+      {MainUnit(bv::kLabel6).stored_name, u8"标签6"},
+      {MainUnit(bv::kButton1).stored_name, u8"按钮1"},
+      {MainUnit(bv::kButton2).stored_name, u8"按钮2"},
+      {MainUnit(bv::kLabel5).stored_name, u8"标签5"},
+      {MainUnit(bv::kEditBox7).stored_name, u8"编辑框7"},
+      {MainUnit(bv::kLabel4).stored_name, u8"标签4"},
+      {MainUnit(bv::kLabel3).stored_name, u8"标签3"},
+      {MainUnit(bv::kEditBox6).stored_name, u8"编辑框6"},
+      {MainUnit(bv::kEditBox5).stored_name, u8"编辑框5"},
+      {MainUnit(bv::kLabel2).stored_name, u8"标签2"},
+      {MainUnit(bv::kLabel1).stored_name, u8"标签1"},
+      {MainUnit(bv::kEditBox4).stored_name, u8"编辑框4"},
+      {MainUnit(bv::kEditBox3).stored_name, u8"编辑框3"},
+      {MainUnit(bv::kEditBox2).stored_name, u8"编辑框2"},
+      {MainUnit(bv::kEditBox1).stored_name, u8"编辑框1"},
+      {MainUnit(bv::kDropTarget1).stored_name, u8"拖放对象1"},
+  };
+  for (const Case& c : rows) {
+    ASSERT_NE(c.stored, nullptr) << reinterpret_cast<const char*>(c.utf8);
+    EXPECT_EQ(std::string(c.stored), ToGbk(c.utf8)) << "text: " << reinterpret_cast<const char*>(c.utf8);
   }
 }
 

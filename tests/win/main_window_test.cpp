@@ -1,0 +1,401 @@
+// The main window as the program loads it: its units, their order and
+// visibility, what they hold right after the load, and the order of the load's
+// steps against the created event.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/program.h"
+#include "runtime/value.h"
+#include "tests/win/support/program_scenario.h"
+#include "tests/win/support/win_test.h"
+#include "ui/frame.h"
+#include "ui/main_window.h"
+#include "ui/window_unit.h"
+
+namespace {
+
+using bvtest::Fact;
+
+const bv::WindowTemplate* const kWindows[] = {&bv::MainWindowTemplate()};
+
+std::string ReadText(bv::UnitId unit) {
+  bv::ValueRecord v = bv::ReadUnitProperty(bv::kMainWindow, unit, 8, -1);
+  std::string s = v.AsText() ? v.AsText() : "<null>";
+  bv::Release(v.AsText());
+  return s;
+}
+
+HWND MainHwnd() { return bvtest::NativeOf(bv::kMainWindow, bv::kMainWindowUnit); }
+
+int RunMain(int (*entry)(), const bv::EventHandler* handlers) {
+  bvtest::EnsureDropTargetType();
+  const bv::ProgramDefinition program = {kWindows, 1, handlers, bv::kHandlerCount, nullptr, 0};
+  return bv::RunProgram(program, entry);
+}
+
+void EndCallbackFact() { Fact("end_callback", 1); }
+
+// Ends the program the way the start-up check does when the client is missing.
+void DeferDestroy() {
+  bv::UnitObject* w = bv::FindUnitObject(bv::kMainWindow, bv::kMainWindowUnit);
+  bv::MarkDestroyPending(w);
+  PostMessageA(static_cast<HWND>(w->native), bv::kMsgDestroyWindow, 0, 0);
+}
+
+// ---- The layout right after the load ---------------------------------------------
+
+void LayoutStartup(const bv::EventCall&) {
+  Fact("visible_in_created", IsWindowVisible(MainHwnd()));
+  Fact("editbox7", bvtest::Hex(ReadText(bv::kEditBox7)));
+  Fact("label3", ReadText(bv::kLabel3));
+}
+
+int LayoutEntry() {
+  bv::InitializeProgram();
+  bv::SetEndCallback(EndCallbackFact);
+  bv::LoadWindow(bv::kMainWindow);
+  HWND w = MainHwnd();
+  RECT rc;
+  GetWindowRect(w, &rc);
+  Fact("outer", std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top));
+  Fact("left", rc.left);
+  Fact("top", rc.top);
+  Fact("expected_left", (GetSystemMetrics(SM_CXSCREEN) - 323) / 2);
+  Fact("expected_top", (GetSystemMetrics(SM_CYSCREEN) - 136) / 2);
+  Fact("visible_after_load", IsWindowVisible(w));
+  Fact("foreground", GetForegroundWindow() == w);
+
+  const bv::WindowTemplate& t = bv::MainWindowTemplate();
+  std::string hidden, order_ok = "1";
+  HWND expected = GetWindow(w, GW_CHILD);
+  for (int i = 1; i < t.unit_count; ++i) {
+    HWND h = bvtest::NativeOf(bv::kMainWindow, t.units[i].id);
+    if (!IsWindowVisible(h)) hidden += std::string(hidden.empty() ? "" : ",") + t.units[i].stored_name;
+    if (h != expected) order_ok = "0 at " + std::string(t.units[i].stored_name);
+    expected = GetWindow(expected, GW_HWNDNEXT);
+  }
+  Fact("hidden", hidden);
+  Fact("stacking_is_template_order", order_ok);
+  Fact("units_after_last", expected == nullptr);
+  Fact("label3_after_load", ReadText(bv::kLabel3));
+  DeferDestroy();
+  bv::RunMessageLoop();
+  Fact("loop_returned", 1);
+  return 0;
+}
+
+BVTEST_CHILD(layout) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {LayoutStartup};
+  return RunMain(LayoutEntry, handlers);
+}
+
+TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("layout");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["editbox7"], bvtest::Hex("\n\t\t\t\t</div>\n"));
+  EXPECT_EQ(f["label3"], "<null>");
+  EXPECT_EQ(f["label3_after_load"], "<null>");
+  EXPECT_EQ(f["outer"], "323x136");
+  EXPECT_EQ(f["left"], f["expected_left"]);
+  EXPECT_EQ(f["top"], f["expected_top"]);
+  EXPECT_EQ(f["hidden"], "编辑框3,编辑框2,编辑框1,拖放对象1");
+  EXPECT_EQ(f["stacking_is_template_order"], "1");
+  EXPECT_EQ(f["units_after_last"], "1");
+}
+
+TEST(MainWindowLoad, CreatedEventRunsBeforeTheWindowIsShownAndDeferredDestroyEndsTheProgram) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("layout");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["visible_in_created"], "0");
+  // The destruction posted from the handler waits for the loop: the window shows first.
+  EXPECT_EQ(f["visible_after_load"], "1");
+  EXPECT_EQ(f["foreground"], "1");
+  EXPECT_EQ(f["loop_returned"], "1");
+  EXPECT_EQ(log.Count("end_callback"), 1);
+}
+
+// ---- Events while building, and a window destroyed during its created event -------
+
+void CountingHandler(const bv::EventCall&) { Fact("click_handler", 1); }
+
+// What a button does when it is clicked: tells its parent.
+void ReportClick(HWND parent, HWND button) {
+  SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void BuildingStartup(const bv::EventCall&) {
+  Fact("created_ran", 1);
+  // Button1's click, now that events flow: reaches its handler.
+  ReportClick(MainHwnd(), bvtest::NativeOf(bv::kMainWindow, bv::kButton1));
+  DeferDestroy();
+}
+
+int BuildingEntry() {
+  bv::InitializeProgram();
+  // Button1's creation is followed by a click before the created event: sent
+  // during the build and posted into the queue the build empties.
+  static bool hooked = false;
+  HHOOK hook = SetWindowsHookExA(
+      WH_CBT,
+      [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (code == HCBT_CREATEWND) {
+          auto* cs = reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs;
+          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiA(cs->lpszClass, "BUTTON") == 0 &&
+              cs->lpszName && lstrcmpA(cs->lpszName, "创建桌面快捷方式") == 0 && !hooked) {
+            hooked = true;
+            PostMessageA(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
+          }
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+      },
+      nullptr, GetCurrentThreadId());
+  bv::LoadWindow(bv::kMainWindow);
+  UnhookWindowsHookEx(hook);
+  Fact("posted_click_was_queued", hooked);
+  bv::RunMessageLoop();
+  return 0;
+}
+
+BVTEST_CHILD(building) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {BuildingStartup, CountingHandler};
+  return RunMain(BuildingEntry, handlers);
+}
+
+TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("building");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  EXPECT_EQ(log.Facts()["posted_click_was_queued"], "1");
+  EXPECT_EQ(log.Facts()["created_ran"], "1");
+  // Only the click sent from the created handler counts.
+  EXPECT_EQ(log.Count("click_handler"), 1) << log.Raw();
+}
+
+void DestroyAtOnceStartup(const bv::EventCall&) {
+  DestroyWindow(MainHwnd());
+  Fact("destroyed_in_created", 1);
+}
+void LaterEvent(const bv::EventCall&) { Fact("event3_ran", 1); }
+
+int DestroyAtOnceEntry() {
+  bv::InitializeProgram();
+  bv::SetEndCallback(EndCallbackFact);
+  bv::LoadWindow(bv::kMainWindow);
+  Fact("window_after_load", MainHwnd() != nullptr);
+  bv::RunMessageLoop();  // nothing open: back at once
+  Fact("loop_returned", 1);
+  return 0;
+}
+
+// Event 3 of the window is bound here (the product binds it to nothing) to see
+// whether the load went on after the window was gone.
+const bv::EventBindingTemplate kBindingsWith3[] = {{bv::kMainWindowUnit, 0, 0}, {bv::kMainWindowUnit, 3, 1}};
+
+BVTEST_CHILD(destroy_at_once) {
+  bv::WindowTemplate t = bv::MainWindowTemplate();
+  t.bindings = kBindingsWith3;
+  t.binding_count = 2;
+  static bv::WindowTemplate kept = t;
+  static const bv::WindowTemplate* const windows[] = {&kept};
+  const bv::EventHandler handlers[bv::kHandlerCount] = {DestroyAtOnceStartup, LaterEvent};
+  bvtest::EnsureDropTargetType();
+  const bv::ProgramDefinition program = {windows, 1, handlers, bv::kHandlerCount, nullptr, 0};
+  return bv::RunProgram(program, DestroyAtOnceEntry);
+}
+
+TEST(MainWindowLoad, WindowDestroyedInItsCreatedEventStopsTheLoad) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("destroy_at_once");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["destroyed_in_created"], "1");
+  EXPECT_EQ(log.Count("event3_ran"), 0);
+  EXPECT_EQ(f["window_after_load"], "0");
+  EXPECT_EQ(f["loop_returned"], "1");
+  EXPECT_EQ(log.Count("end_callback"), 1);
+}
+
+// ---- A second load --------------------------------------------------------------
+
+int SecondLoadEntry() {
+  bv::InitializeProgram();
+  bv::LoadWindow(bv::kMainWindow);
+  HWND first = MainHwnd();
+  bv::LoadWindow(bv::kMainWindow);
+  Fact("same_window", MainHwnd() == first);
+  bv::MarkDestroyPending(bv::FindUnitObject(bv::kMainWindow, 0));
+  bv::LoadWindow(bv::kMainWindow);
+  HWND second = MainHwnd();
+  Fact("rebuilt", second != nullptr && !IsWindow(first));
+  Fact("rebuilt_shown", IsWindowVisible(second));
+  DeferDestroy();
+  bv::RunMessageLoop();
+  return 0;
+}
+
+BVTEST_CHILD(second_load) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {};
+  return RunMain(SecondLoadEntry, handlers);
+}
+
+TEST(MainWindowLoad, SecondLoadActivatesTheOpenWindowUnlessItIsBeingDestroyed) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("second_load");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["same_window"], "1");
+  EXPECT_EQ(f["rebuilt"], "1");
+  EXPECT_EQ(f["rebuilt_shown"], "1");
+}
+
+// ---- A real click where Button1 covers Label3 --------------------------------------
+
+void ClickHandler(const bv::EventCall&) {
+  Fact("button1_clicked", 1);
+  DeferDestroy();
+}
+
+void CALLBACK ClickTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  // Inside Label3 (80..160) and inside Button1 (112..232), on row 68.
+  POINT pt{130, 68};
+  ClientToScreen(MainHwnd(), &pt);
+  HWND under = WindowFromPoint(pt);
+  Fact("under_is_button1", under == bvtest::NativeOf(bv::kMainWindow, bv::kButton1));
+  SetCursorPos(pt.x, pt.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  Fact("sent", SendInput(2, in, sizeof(INPUT)));
+}
+
+void CALLBACK GiveUpTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  Fact("gave_up", 1);
+  DestroyWindow(MainHwnd());
+}
+
+int ClickEntry() {
+  bv::InitializeProgram();
+  bv::LoadWindow(bv::kMainWindow);
+  SetTimer(nullptr, 0, 500, ClickTimer);
+  SetTimer(nullptr, 0, 10000, GiveUpTimer);
+  bv::RunMessageLoop();
+  return 0;
+}
+
+BVTEST_CHILD(click) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {nullptr, ClickHandler};
+  return RunMain(ClickEntry, handlers);
+}
+
+TEST(MainWindowInput, AClickOnLabel3WhereButton1CoversItClicksButton1) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("click");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["under_is_button1"], "1");
+  EXPECT_EQ(f["sent"], "2");
+  EXPECT_EQ(f["button1_clicked"], "1") << log.Raw();
+  EXPECT_EQ(log.Count("gave_up"), 0);
+}
+
+// ---- What the window looks like ------------------------------------------------------
+
+// Saves the window as it is on the screen as a 24-bit BMP; false on failure.
+bool SaveWindowBitmap(HWND w, const std::string& path) {
+  RECT rc;
+  GetWindowRect(w, &rc);
+  int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof bi;
+  bi.biWidth = width;
+  bi.biHeight = height;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  bi.biCompression = BI_RGB;
+  int stride = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<std::size_t>(stride) * height, '\0');
+  GetDIBits(mem, bmp, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi;
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
+  file.append(reinterpret_cast<const char*>(&bi), sizeof bi);
+  file += pixels;
+  // Distinct colours: a blank capture has one or two.
+  int distinct = 0;
+  std::string seen;
+  for (std::size_t i = 0; i + 2 < pixels.size() && distinct < 8; i += 3) {
+    std::string px = pixels.substr(i, 3);
+    if (seen.find(px) == std::string::npos) seen += px, ++distinct;
+  }
+  Fact("distinct_colours", distinct);
+  return bvtest::WriteWholeFile(path, file);
+}
+
+void ScreenshotStartup(const bv::EventCall&) {
+  bv::WriteUnitProperty(bv::kMainWindow, bv::kLabel3, 8, -1, bv::ValueRecord::TextOf("13.24"));
+  bv::WriteUnitProperty(bv::kMainWindow, bv::kLabel4, 8, -1, bv::ValueRecord::TextOf("13.24"));
+}
+
+void CALLBACK ShotTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  const std::string& path = bvtest::ChildArgs().at(0);
+  Fact("saved", SaveWindowBitmap(MainHwnd(), path));
+  DestroyWindow(MainHwnd());
+}
+
+int ScreenshotEntry() {
+  bv::InitializeProgram();
+  bv::LoadWindow(bv::kMainWindow);
+  SetTimer(nullptr, 0, 1000, ShotTimer);
+  bv::RunMessageLoop();
+  return 0;
+}
+
+BVTEST_CHILD(screenshot) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {ScreenshotStartup};
+  return RunMain(ScreenshotEntry, handlers);
+}
+
+// The picture lands in BRISVALE_ARTIFACTS (a Unix folder) when set.
+TEST(MainWindowLook, ScreenshotOfTheLoadedWindowIsSaved) {
+  char unix_dir[MAX_PATH];
+  std::string path;
+  bvtest::TempDir dir;
+  if (GetEnvironmentVariableA("BRISVALE_ARTIFACTS", unix_dir, MAX_PATH)) {
+    std::string d = std::string("Z:") + unix_dir;
+    for (char& c : d)
+      if (c == '/') c = '\\';
+    CreateDirectoryA(d.c_str(), nullptr);
+    path = d + "\\main_window.bmp";
+  } else {
+    path = dir.File("main_window.bmp");
+  }
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("screenshot", "\"" + path + "\"");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  EXPECT_EQ(f["saved"], "1") << path;
+  EXPECT_GE(std::stoi(f["distinct_colours"].empty() ? "0" : f["distinct_colours"]), 4);
+}
+
+}  // namespace

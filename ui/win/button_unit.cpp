@@ -1,0 +1,133 @@
+// The Button unit: a system push button whose click is the unit's event 0.
+#include <windows.h>
+
+#include <string>
+
+#include "ui/win/core_unit_types.h"
+#include "ui/win/native_unit.h"
+
+namespace bv::win {
+
+namespace {
+
+class ButtonUnit : public NativeUnit {
+ public:
+  std::string picture;  // raw bytes, kept and handed back
+  std::int32_t kind = 0;
+  std::string caption;
+  std::int32_t alignment = kAlignCentre;
+  std::int32_t vertical_alignment = kAlignCentre;
+  bool has_font = false;
+  FontRecord font;
+  FontRecord font_scratch;
+
+  DWORD LayoutStyles() const {
+    DWORD style = BS_MULTILINE;
+    style |= kind == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    style |= alignment == kAlignNear ? BS_LEFT : alignment == kAlignFar ? BS_RIGHT : BS_CENTER;
+    style |= vertical_alignment == kAlignNear ? BS_TOP : vertical_alignment == kAlignFar ? BS_BOTTOM : BS_VCENTER;
+    return style;
+  }
+
+  void ApplyLayout() {
+    if (!hwnd()) return;
+    const LONG_PTR mask = BS_TYPEMASK | BS_LEFT | BS_RIGHT | BS_CENTER | BS_TOP | BS_BOTTOM | BS_VCENTER | BS_MULTILINE;
+    LONG_PTR style = (GetWindowLongPtrA(hwnd(), GWL_STYLE) & ~mask) | LayoutStyles();
+    // The button keeps its kind through its own message; the rest is plain style.
+    SendMessageA(hwnd(), BM_SETSTYLE, static_cast<WPARAM>(style & BS_TYPEMASK), FALSE);
+    SetWindowLongPtrA(hwnd(), GWL_STYLE, style);
+    InvalidateRect(hwnd(), nullptr, TRUE);
+  }
+
+  void OnCommand(WORD code) override {
+    if (code == BN_CLICKED) RaisePlainEvent(this, 0);
+  }
+};
+
+UnitObject* CreateButton(const UnitCreateInfo& info) {
+  auto* parent = static_cast<NativeUnit*>(info.parent);
+  if (!parent || !parent->hwnd() || !info.common) return nullptr;
+  ButtonTypeData data;
+  if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
+    data = *static_cast<const ButtonTypeData*>(info.data);
+  auto* unit = new ButtonUnit;
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = info.type;
+  if (data.picture)
+    unit->picture.assign(reinterpret_cast<const char*>(ByteSetData(data.picture)), ByteSetLength(data.picture));
+  unit->kind = data.kind;
+  unit->caption = data.caption ? data.caption : "";
+  unit->alignment = data.alignment;
+  unit->vertical_alignment = data.vertical_alignment;
+  if (data.font) {
+    unit->has_font = true;
+    unit->font = *data.font;
+  }
+  const CommonState& c = *info.common;
+  HWND h = CreateWindowExA(0, "BUTTON", unit->caption.c_str(), CommonChildStyles(c) | unit->LayoutStyles(), c.left,
+                           c.top, c.width, c.height, parent->hwnd(), ChildId(info.unit), ModuleInstance(), nullptr);
+  if (!h) {
+    delete unit;
+    return nullptr;
+  }
+  unit->Bind(h, true);
+  ApplyFont(unit, unit->has_font ? &unit->font : nullptr);
+  return unit;
+}
+
+bool WriteButtonProperty(UnitObject* object, std::int32_t index, const RawProperty& value) {
+  auto* unit = static_cast<ButtonUnit*>(object);
+  switch (index) {
+    case button_prop::kPicture: unit->picture = ByteSetOfRaw(value); break;
+    case button_prop::kKind: unit->kind = IntOfRaw(value); unit->ApplyLayout(); break;
+    case button_prop::kCaption:
+      unit->caption = TextOfRaw(value);
+      if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->caption.c_str());
+      break;
+    case button_prop::kAlignment: unit->alignment = IntOfRaw(value); unit->ApplyLayout(); break;
+    case button_prop::kVerticalAlignment: unit->vertical_alignment = IntOfRaw(value); unit->ApplyLayout(); break;
+    case button_prop::kFont:
+      unit->has_font = value.data && value.size >= static_cast<std::int32_t>(sizeof(FontRecord));
+      if (unit->has_font) unit->font = *static_cast<const FontRecord*>(value.data);
+      ApplyFont(unit, unit->has_font ? &unit->font : nullptr);
+      break;
+    default: break;
+  }
+  return false;
+}
+
+RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
+  auto* unit = static_cast<ButtonUnit*>(object);
+  switch (index) {
+    case button_prop::kPicture: return RawData(unit->picture);
+    case button_prop::kKind: return RawWord(static_cast<std::uint32_t>(unit->kind));
+    case button_prop::kCaption: return RawText(unit->caption);
+    case button_prop::kAlignment: return RawWord(static_cast<std::uint32_t>(unit->alignment));
+    case button_prop::kVerticalAlignment: return RawWord(static_cast<std::uint32_t>(unit->vertical_alignment));
+    case button_prop::kFont: {
+      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
+      RawProperty raw;
+      raw.data = &unit->font_scratch;
+      raw.size = sizeof(FontRecord);
+      return raw;
+    }
+    default: return {};
+  }
+}
+
+UnitOpFn ButtonInterface(std::int32_t op) {
+  switch (op) {
+    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateButton);
+    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteButtonProperty);
+    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadButtonProperty);
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+const UnitTypeRecord kButtonType = {"Button",          kUnitButton,          kButtonTypeFlags,
+                                    kButtonPropertyTypes, button_prop::kCount, ButtonInterface};
+
+}  // namespace bv::win

@@ -1,0 +1,279 @@
+// The EditBox unit: a system edit control. The box hands back exactly the
+// bytes last written into it, even bytes the system code page cannot show,
+// for as long as the user has not edited the control since: the logic keeps
+// markers and whole batch files in edit boxes and cuts them byte for byte.
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/program.h"
+#include "ui/win/core_unit_types.h"
+#include "ui/win/native_unit.h"
+
+namespace bv::win {
+
+namespace {
+
+class EditBoxUnit : public NativeUnit {
+ public:
+  EditBoxTypeData props;       // texts and the font below are owned copies
+  std::string content;         // the bytes last written
+  std::string password_char;
+  bool has_font = false;
+  FontRecord font;
+  FontRecord font_scratch;
+  std::string read_scratch;    // the control's text as last read
+  HBRUSH back_brush = nullptr;
+  bool setting_text = false;
+
+  ~EditBoxUnit() override {
+    if (back_brush) DeleteObject(back_brush);
+  }
+
+  DWORD Styles(const CommonState& common) const {
+    DWORD style, ex_style;
+    BorderStyles(props.border, &style, &ex_style);
+    style |= CommonChildStyles(common);
+    if (props.multi_line) {
+      style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+      if (props.scroll_bars & kScrollHorizontal) style |= WS_HSCROLL | ES_AUTOHSCROLL;
+      if (props.scroll_bars & kScrollVertical) style |= WS_VSCROLL;
+    } else {
+      style |= ES_AUTOHSCROLL;
+    }
+    if (!props.hide_selection) style |= ES_NOHIDESEL;
+    style |= props.alignment == kAlignCentre ? ES_CENTER : props.alignment == kAlignFar ? ES_RIGHT : ES_LEFT;
+    if (props.input_mode == kInputReadOnly) style |= ES_READONLY;
+    if (props.input_mode == kInputPassword) style |= ES_PASSWORD;
+    if (props.case_conversion == kCaseLower) style |= ES_LOWERCASE;
+    if (props.case_conversion == kCaseUpper) style |= ES_UPPERCASE;
+    return style;
+  }
+  DWORD ExStyles() const {
+    DWORD style, ex_style;
+    BorderStyles(props.border, &style, &ex_style);
+    return ex_style;
+  }
+
+  bool CreateNative(HWND parent, const CommonState& common) {
+    HWND h = CreateWindowExA(ExStyles(), "EDIT", "", Styles(common), common.left, common.top, common.width,
+                             common.height, parent, ChildId(unit_id), ModuleInstance(), nullptr);
+    if (!h) return false;
+    Bind(h, true);
+    SendMessageA(h, EM_SETLIMITTEXT, static_cast<WPARAM>(props.max_length > 0 ? props.max_length : 0), 0);
+    if (props.input_mode == kInputPassword && !password_char.empty())
+      SendMessageA(h, EM_SETPASSWORDCHAR, static_cast<unsigned char>(password_char[0]), 0);
+    SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(own_font ? own_font : DefaultGuiFont()), FALSE);
+    PutContent();
+    SendMessageA(h, EM_SETSEL, static_cast<WPARAM>(props.selection_start),
+                 static_cast<LPARAM>(props.selection_start + props.selection_length));
+    return true;
+  }
+
+  // Puts the stored bytes into the control without raising the box's event.
+  void PutContent() {
+    setting_text = true;
+    SetWindowTextA(hwnd(), content.c_str());
+    SendMessageA(hwnd(), EM_SETMODIFY, FALSE, 0);
+    setting_text = false;
+  }
+
+  bool UserEdited() const { return hwnd() && SendMessageA(hwnd(), EM_GETMODIFY, 0, 0) != 0; }
+
+  const std::string& CurrentContent() {
+    if (!UserEdited()) return content;
+    int n = GetWindowTextLengthA(hwnd());
+    read_scratch.assign(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
+    n = GetWindowTextA(hwnd(), read_scratch.data(), n + 1);
+    read_scratch.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return read_scratch;
+  }
+
+  // Styles the control cannot change once made: a new native window at the same
+  // place in the stacking order, with focus, state and the user's text kept.
+  void Rebuild() {
+    HWND old = hwnd();
+    if (!old) return;
+    BlockEvents();
+    if (UserEdited()) content = CurrentContent();
+    HWND parent = GetParent(old);
+    HWND above = GetWindow(old, GW_HWNDPREV);
+    bool had_focus = GetFocus() == old;
+    RECT rc = ChildRect(old);
+    CommonState common;
+    common.left = rc.left;
+    common.top = rc.top;
+    common.width = rc.right - rc.left;
+    common.height = rc.bottom - rc.top;
+    if (!IsWindowEnabled(old)) common.flags |= kUnitDisabled;
+    if (GetWindowLongPtrA(old, GWL_STYLE) & WS_TABSTOP) common.flags |= kUnitFocusable;
+    bool visible = IsWindowVisible(old);
+    DWORD start = 0, end = 0;
+    SendMessageA(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    props.selection_start = static_cast<std::int32_t>(start);
+    props.selection_length = static_cast<std::int32_t>(end - start);
+    DetachAndDestroy();
+    if (CreateNative(parent, common)) {
+      SetWindowPos(hwnd(), above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      if (visible) ShowWindow(hwnd(), SW_SHOWNA);
+      if (had_focus) SetFocus(hwnd());
+    }
+    UnblockEvents();
+  }
+
+  void OnCommand(WORD code) override {
+    if (code == EN_CHANGE && !setting_text) RaisePlainEvent(this, 0);
+  }
+
+  HBRUSH OnControlColour(HDC dc) override {
+    if (props.text_colour == kColourBlack && props.back_colour == kColourWhite) return nullptr;
+    SetTextColor(dc, ToColorRef(props.text_colour));
+    SetBkColor(dc, ToColorRef(props.back_colour));
+    if (!back_brush) back_brush = CreateSolidBrush(ToColorRef(props.back_colour));
+    return back_brush;
+  }
+};
+
+UnitObject* CreateEditBox(const UnitCreateInfo& info) {
+  auto* parent = static_cast<NativeUnit*>(info.parent);
+  if (!parent || !parent->hwnd() || !info.common) return nullptr;
+  auto* unit = new EditBoxUnit;
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = info.type;
+  if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof(EditBoxTypeData)))
+    unit->props = *static_cast<const EditBoxTypeData*>(info.data);
+  EditBoxTypeData& p = unit->props;
+  unit->content = p.content ? p.content : "";
+  unit->password_char = p.password_char ? p.password_char : "";
+  if (p.font) {
+    unit->has_font = true;
+    unit->font = *p.font;
+  }
+  // Nothing below may point into the template any more.
+  p.content = nullptr;
+  p.password_char = nullptr;
+  p.font = nullptr;
+  unit->own_font = MakeFont(unit->has_font ? &unit->font : nullptr);
+  if (!unit->CreateNative(parent->hwnd(), *info.common)) {
+    delete unit;
+    return nullptr;
+  }
+  return unit;
+}
+
+bool WriteEditBoxProperty(UnitObject* object, std::int32_t index, const RawProperty& value) {
+  auto* unit = static_cast<EditBoxUnit*>(object);
+  EditBoxTypeData& p = unit->props;
+  HWND h = unit->hwnd();
+  switch (index) {
+    case edit_prop::kContent:
+      unit->content = TextOfRaw(value);
+      if (h) {
+        unit->PutContent();
+        unit->OnCommand(EN_CHANGE);  // the one content-changed notification of a write
+      }
+      return false;
+    case edit_prop::kTextColour:
+    case edit_prop::kBackColour:
+      (index == edit_prop::kTextColour ? p.text_colour : p.back_colour) = static_cast<std::uint32_t>(value.word);
+      if (unit->back_brush) DeleteObject(unit->back_brush);
+      unit->back_brush = nullptr;
+      if (h) InvalidateRect(h, nullptr, TRUE);
+      return false;
+    case edit_prop::kFont:
+      unit->has_font = value.data && value.size >= static_cast<std::int32_t>(sizeof(FontRecord));
+      if (unit->has_font) unit->font = *static_cast<const FontRecord*>(value.data);
+      ApplyFont(unit, unit->has_font ? &unit->font : nullptr);
+      return false;
+    case edit_prop::kMaxLength:
+      p.max_length = IntOfRaw(value);
+      if (h) SendMessageA(h, EM_SETLIMITTEXT, static_cast<WPARAM>(p.max_length > 0 ? p.max_length : 0), 0);
+      return false;
+    case edit_prop::kPasswordChar:
+      unit->password_char = TextOfRaw(value);
+      if (h && p.input_mode == kInputPassword) {
+        SendMessageA(h, EM_SETPASSWORDCHAR,
+                     unit->password_char.empty() ? '*' : static_cast<unsigned char>(unit->password_char[0]), 0);
+        InvalidateRect(h, nullptr, TRUE);
+      }
+      return false;
+    case edit_prop::kSpinKind: p.spin_kind = IntOfRaw(value); return false;
+    case edit_prop::kSpinMin: p.spin_min = IntOfRaw(value); return false;
+    case edit_prop::kSpinMax: p.spin_max = IntOfRaw(value); return false;
+    case edit_prop::kSelStart:
+    case edit_prop::kSelLength: {
+      DWORD start = 0, end = 0;
+      if (h) SendMessageA(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+      std::int32_t s = static_cast<std::int32_t>(start), n = static_cast<std::int32_t>(end - start);
+      (index == edit_prop::kSelStart ? s : n) = IntOfRaw(value);
+      if (h) SendMessageA(h, EM_SETSEL, static_cast<WPARAM>(s), static_cast<LPARAM>(s + n));
+      return false;
+    }
+    // The rest change the control's styles: it gets a new native window.
+    case edit_prop::kBorder: p.border = IntOfRaw(value); break;
+    case edit_prop::kHideSelection: p.hide_selection = LogicalOfRaw(value); break;
+    case edit_prop::kMultiLine: p.multi_line = LogicalOfRaw(value); break;
+    case edit_prop::kScrollBars: p.scroll_bars = IntOfRaw(value); break;
+    case edit_prop::kAlignment: p.alignment = IntOfRaw(value); break;
+    case edit_prop::kInputMode: p.input_mode = IntOfRaw(value); break;
+    case edit_prop::kCase: p.case_conversion = IntOfRaw(value); break;
+    default: return false;
+  }
+  unit->Rebuild();
+  return false;
+}
+
+RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
+  auto* unit = static_cast<EditBoxUnit*>(object);
+  const EditBoxTypeData& p = unit->props;
+  auto word = [](std::int32_t v) { return RawWord(static_cast<std::uint32_t>(v)); };
+  switch (index) {
+    case edit_prop::kContent: return RawText(unit->CurrentContent());
+    case edit_prop::kBorder: return word(p.border);
+    case edit_prop::kTextColour: return RawWord(p.text_colour);
+    case edit_prop::kBackColour: return RawWord(p.back_colour);
+    case edit_prop::kFont: {
+      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
+      RawProperty raw;
+      raw.data = &unit->font_scratch;
+      raw.size = sizeof(FontRecord);
+      return raw;
+    }
+    case edit_prop::kHideSelection: return RawWord(p.hide_selection ? 1 : 0);
+    case edit_prop::kMaxLength: return word(p.max_length);
+    case edit_prop::kMultiLine: return RawWord(p.multi_line ? 1 : 0);
+    case edit_prop::kScrollBars: return word(p.scroll_bars);
+    case edit_prop::kAlignment: return word(p.alignment);
+    case edit_prop::kInputMode: return word(p.input_mode);
+    case edit_prop::kPasswordChar: return RawText(unit->password_char);
+    case edit_prop::kCase: return word(p.case_conversion);
+    case edit_prop::kSpinKind: return word(p.spin_kind);
+    case edit_prop::kSpinMin: return word(p.spin_min);
+    case edit_prop::kSpinMax: return word(p.spin_max);
+    case edit_prop::kSelStart:
+    case edit_prop::kSelLength: {
+      DWORD start = 0, end = 0;
+      if (unit->hwnd())
+        SendMessageA(unit->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+      return RawWord(index == edit_prop::kSelStart ? start : end - start);
+    }
+    default: return {};
+  }
+}
+
+UnitOpFn EditBoxInterface(std::int32_t op) {
+  switch (op) {
+    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateEditBox);
+    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteEditBoxProperty);
+    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadEditBoxProperty);
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+const UnitTypeRecord kEditBoxType = {"EditBox",          kUnitEditBox,          kEditBoxTypeFlags,
+                                     kEditBoxPropertyTypes, edit_prop::kCount, EditBoxInterface};
+
+}  // namespace bv::win

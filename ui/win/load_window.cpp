@@ -1,0 +1,162 @@
+// Building a program window from its template. Events stay blocked while the
+// window and its units are made, so nothing the creation stirs up reaches a
+// handler; the created event then runs while the window is still invisible.
+#include <windows.h>
+
+#include <vector>
+
+#include "runtime/fatal.h"
+#include "runtime/program.h"
+#include "runtime/texts.h"
+#include "ui/frame.h"
+#include "ui/window_unit.h"
+
+namespace bv {
+
+namespace {
+
+constexpr int kWindowWidth = 323;
+constexpr int kWindowHeight = 136;
+
+// Handles the waiting messages, leaving a quit request in the queue.
+void ProcessWaitingMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (msg.message == WM_QUIT) break;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+HWND NativeOf(const UnitObject* unit) { return unit ? static_cast<HWND>(unit->native) : nullptr; }
+
+const UnitTypeRecord* TypeOf(const UnitSlot& slot) {
+  return slot.type ? slot.type : FindUnitType(slot.tmpl->type);
+}
+
+UnitObject* CreateUnit(WindowId window, const UnitSlot& slot, UnitObject* parent, const CommonState& common) {
+  const UnitTypeRecord* type = TypeOf(slot);
+  if (!type || !type->interface_fn) return nullptr;
+  auto create = reinterpret_cast<UnitCreateFn>(type->interface_fn(kUnitOpCreate));
+  if (!create) return nullptr;
+  UnitCreateInfo info;
+  info.type = type;
+  info.window = window;
+  info.unit = slot.tmpl->id;
+  info.parent = parent;
+  info.common = &common;
+  info.data = slot.tmpl->data;
+  info.data_size = slot.tmpl->data_size;
+  UnitObject* object = create(info);
+  if (object && !object->native) object = nullptr;  // a unit is its native window
+  return object;
+}
+
+bool WindowStillOpen(WindowId window) {
+  std::int32_t count = 0;
+  UnitSlot* slots = ProgramWindowUnits(window, &count);
+  return slots && count > 0 && slots[0].live != nullptr;
+}
+
+// Builds the window and its units; false when one of them cannot be made.
+bool Build(WindowId window) {
+  std::int32_t count = 0;
+  UnitSlot* slots = ProgramWindowUnits(window, &count);
+  if (!slots || count < 1 || TypeOf(slots[0]) == nullptr || TypeOf(slots[0])->code != kUnitWindow) return false;
+
+  CommonState placed = slots[0].stored;
+  placed.left = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
+  placed.top = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
+  placed.width = kWindowWidth;
+  placed.height = kWindowHeight;
+  UnitObject* window_object = CreateUnit(window, slots[0], nullptr, placed);
+  if (!window_object) return false;
+  AttachUnitObject(window, slots[0].tmpl->id, window_object);
+  HWND frame = NativeOf(window_object);
+  RECT rc;
+  GetWindowRect(frame, &rc);
+  if (rc.right - rc.left != kWindowWidth || rc.bottom - rc.top != kWindowHeight)
+    SetWindowPos(frame, nullptr, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  std::vector<HWND> children;
+  for (std::int32_t i = 1; i < count; ++i) {
+    UnitObject* object = CreateUnit(window, slots[i], window_object, slots[i].stored);
+    if (!object) {
+      DestroyWindow(frame);  // its units go with it and report themselves gone
+      return false;
+    }
+    AttachUnitObject(window, slots[i].tmpl->id, object);
+    HWND h = NativeOf(object);
+    // Whatever the type made, the common fields decide these.
+    EnableWindow(h, (slots[i].stored.flags & kUnitDisabled) == 0);
+    LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE);
+    if (slots[i].stored.flags & kUnitFocusable) SetWindowLongPtrA(h, GWL_STYLE, style | WS_TABSTOP);
+    children.push_back(h);
+  }
+
+  // Template order is stacking order: the first unit on top.
+  HWND above = HWND_TOP;
+  for (HWND h : children) {
+    SetWindowPos(h, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    above = h;
+  }
+
+  for (std::int32_t i = 1; i < count; ++i) {
+    const UnitTypeRecord* type = TypeOf(slots[i]);
+    if ((slots[i].stored.flags & kUnitVisible) && !(type->flags & kTypeNeverShown))
+      ShowWindow(children[static_cast<std::size_t>(i - 1)], SW_SHOWNA);
+  }
+  return true;
+}
+
+void RaiseWindowEvent(WindowId window, UnitId unit, std::uint32_t event) {
+  PlainEventRecord record;
+  record.window = window;
+  record.unit = unit;
+  record.event = event;
+  RaiseEvent(&record);
+}
+
+}  // namespace
+
+void LoadWindow(WindowId window) {
+  std::int32_t count = 0;
+  UnitSlot* slots = ProgramWindowUnits(window, &count);
+  if (!slots || count < 1) FatalRuntimeError(texts::kStartWindowFailed);
+
+  if (UnitObject* open = slots[0].live) {
+    if (!IsDestroyPending(open)) {
+      HWND h = NativeOf(open);
+      if (IsIconic(h)) {
+        ShowWindow(h, SW_RESTORE);
+      } else {
+        SetActiveWindow(h);
+        SetForegroundWindow(h);
+      }
+      return;
+    }
+    CarryOutDestroy(open);  // the pending destruction happens now; then a new one
+  }
+
+  ProcessWaitingMessages();
+  BlockEvents();
+  if (!Build(window)) FatalRuntimeError(texts::kStartWindowFailed);
+  ProcessWaitingMessages();
+  UnblockEvents();
+
+  const UnitId self = slots[0].tmpl->id;
+  RaiseWindowEvent(window, self, 0);
+  if (!WindowStillOpen(window)) return;
+  RaiseWindowEvent(window, self, 3);
+  if (WindowStillOpen(window)) RaiseWindowEvent(window, self, 4);
+  if (!WindowStillOpen(window)) return;
+
+  if (slots[0].stored.flags & kUnitVisible) {
+    HWND h = NativeOf(slots[0].live);
+    ShowWindow(h, SW_SHOWNORMAL);
+    SetForegroundWindow(h);
+  }
+}
+
+}  // namespace bv

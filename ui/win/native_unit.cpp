@@ -1,0 +1,183 @@
+#include "ui/win/native_unit.h"
+
+#include <cstring>
+
+namespace bv::win {
+
+namespace {
+const char kUnitProp[] = "BrisvaleUnit";
+}
+
+HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
+
+NativeUnit* UnitOf(HWND hwnd) { return hwnd ? static_cast<NativeUnit*>(GetPropA(hwnd, kUnitProp)) : nullptr; }
+
+NativeUnit::~NativeUnit() {
+  if (own_font) DeleteObject(own_font);
+}
+
+void NativeUnit::Bind(HWND h, bool subclass) {
+  native = h;
+  SetPropA(h, kUnitProp, this);
+  if (subclass) {
+    next_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnitWindowProc)));
+  } else {
+    next_proc = DefWindowProcA;
+  }
+}
+
+void NativeUnit::DetachAndDestroy() {
+  HWND h = hwnd();
+  if (!h) return;
+  detaching = true;
+  DestroyWindow(h);
+  detaching = false;
+  native = nullptr;
+}
+
+LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  NativeUnit* unit = UnitOf(hwnd);
+  if (!unit) return DefWindowProcA(hwnd, msg, wp, lp);
+  WNDPROC next = unit->next_proc;
+
+  if (msg == WM_NCDESTROY) {
+    LRESULT r = CallWindowProcA(next, hwnd, msg, wp, lp);
+    RemovePropA(hwnd, kUnitProp);
+    if (next != DefWindowProcA) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
+    if (unit->detaching) return r;
+    unit->native = nullptr;
+    // The model may look at the object while it forgets it; free it after.
+    ReportUnitGone(unit->window_id, unit->unit_id);
+    delete unit;
+    return r;
+  }
+
+  // A child's notifications reach its parent; hand them to the child's object.
+  switch (msg) {
+    case WM_COMMAND:
+      if (lp) {
+        if (NativeUnit* child = UnitOf(reinterpret_cast<HWND>(lp))) {
+          child->OnCommand(HIWORD(wp));
+          return 0;
+        }
+      }
+      break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (NativeUnit* child = UnitOf(reinterpret_cast<HWND>(lp))) {
+        if (HBRUSH brush = child->OnControlColour(reinterpret_cast<HDC>(wp))) return reinterpret_cast<LRESULT>(brush);
+      }
+      break;
+  }
+
+  LRESULT result = 0;
+  if (unit->OnMessage(msg, wp, lp, &result)) return result;
+  return CallWindowProcA(next, hwnd, msg, wp, lp);
+}
+
+PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event) {
+  PlainEventRecord record;
+  record.window = unit->window_id;
+  record.unit = unit->unit_id;
+  record.event = event;
+  record.argc = 0;
+  RaiseEvent(&record);
+  return record;
+}
+
+COLORREF ToColorRef(std::uint32_t colour) {
+  if (colour == kColour3dFace) return GetSysColor(COLOR_3DFACE);
+  return static_cast<COLORREF>(colour & 0x00FFFFFF);
+}
+
+void BorderStyles(std::int32_t border, DWORD* style, DWORD* ex_style) {
+  *style = 0;
+  *ex_style = 0;
+  switch (border) {
+    case kBorderSunken: *ex_style = WS_EX_CLIENTEDGE; break;
+    case kBorderModalFrame: *ex_style = WS_EX_DLGMODALFRAME; break;
+    case kBorderStaticEdge: *ex_style = WS_EX_STATICEDGE; break;
+    case kBorderSunkenFrame: *ex_style = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME; break;
+    case kBorderSingleLine: *style = WS_BORDER; break;
+    default: break;
+  }
+}
+
+HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+HFONT MakeFont(const FontRecord* record) {
+  if (!record) return nullptr;
+  static_assert(sizeof(LOGFONTA) == sizeof(FontRecord));
+  LOGFONTA lf;
+  std::memcpy(&lf, record, sizeof lf);
+  lf.lfFaceName[LF_FACESIZE - 1] = 0;
+  return CreateFontIndirectA(&lf);
+}
+
+FontRecord DefaultGuiFontRecord() {
+  FontRecord record;
+  LOGFONTA lf{};
+  if (GetObjectA(DefaultGuiFont(), sizeof lf, &lf) == sizeof lf) std::memcpy(static_cast<void*>(&record), &lf, sizeof record);
+  return record;
+}
+
+void ApplyFont(NativeUnit* unit, const FontRecord* record) {
+  HFONT old = unit->own_font;
+  unit->own_font = MakeFont(record);
+  if (unit->hwnd()) {
+    SendMessageA(unit->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(unit->own_font ? unit->own_font : DefaultGuiFont()),
+                 TRUE);
+  }
+  if (old) DeleteObject(old);
+}
+
+DWORD CommonChildStyles(const CommonState& common) {
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (common.flags & kUnitDisabled) style |= WS_DISABLED;
+  if (common.flags & kUnitFocusable) style |= WS_TABSTOP;
+  return style;
+}
+
+RECT ChildRect(HWND hwnd) {
+  RECT rc{};
+  GetWindowRect(hwnd, &rc);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
+
+RawProperty RawText(const std::string& text) {
+  RawProperty raw;
+  raw.data = text.c_str();
+  raw.size = static_cast<std::int32_t>(text.size());
+  return raw;
+}
+
+RawProperty RawWord(std::uint64_t word) {
+  RawProperty raw;
+  raw.word = word;
+  return raw;
+}
+
+RawProperty RawData(const std::string& bytes) {
+  RawProperty raw;
+  raw.data = bytes.empty() ? nullptr : bytes.data();
+  raw.size = static_cast<std::int32_t>(bytes.size());
+  return raw;
+}
+
+std::string TextOfRaw(const RawProperty& value) {
+  const char* text = static_cast<const char*>(value.data);
+  return text ? std::string(text) : std::string();
+}
+
+std::string ByteSetOfRaw(const RawProperty& value) {
+  if (!value.data || value.size <= 0) return {};
+  return std::string(static_cast<const char*>(value.data), static_cast<std::size_t>(value.size));
+}
+
+bool LogicalOfRaw(const RawProperty& value) { return value.word != 0; }
+std::int32_t IntOfRaw(const RawProperty& value) { return static_cast<std::int32_t>(value.word); }
+
+}  // namespace bv::win

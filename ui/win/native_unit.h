@@ -1,0 +1,85 @@
+// What the core unit types share on Windows: the live unit object bound to its
+// native window, the one window procedure that routes messages to it, and the
+// helpers for fonts, colours and borders. Internal to ui/win.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/unit_model.h"
+#include "ui/unit_types.h"
+
+namespace bv::win {
+
+class NativeUnit : public UnitObject {
+ public:
+  HWND hwnd() const { return static_cast<HWND>(native); }
+
+  // Messages for the unit's own native window. Return true when handled.
+  virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    (void)msg, (void)wp, (void)lp, (void)result;
+    return false;
+  }
+  // Notifications the parent receives on behalf of this child unit.
+  virtual void OnCommand(WORD code) { (void)code; }
+  virtual HBRUSH OnControlColour(HDC dc) {
+    (void)dc;
+    return nullptr;
+  }
+
+  // Binds the object to a native window it created; for a system control class
+  // the control's own procedure keeps running behind ours.
+  void Bind(HWND hwnd, bool subclass);
+  // Destroys the native window without reporting the unit gone: the object
+  // stays and the caller gives it a new native window (properties that only a
+  // new native window can take).
+  void DetachAndDestroy();
+
+  WNDPROC next_proc = DefWindowProcA;
+  bool detaching = false;
+  HFONT own_font = nullptr;
+  ~NativeUnit() override;
+};
+
+// The unit object of a native window; null when it has none.
+NativeUnit* UnitOf(HWND hwnd);
+
+// Window class shared by the units the runtime draws itself.
+LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// Raises plain event `event` of the unit without arguments; answers the record.
+PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event);
+
+COLORREF ToColorRef(std::uint32_t colour);
+// Extended and plain styles for a border style.
+void BorderStyles(std::int32_t border, DWORD* style, DWORD* ex_style);
+// A font made from `record`, or null for the default GUI font.
+HFONT MakeFont(const FontRecord* record);
+HFONT DefaultGuiFont();
+FontRecord DefaultGuiFontRecord();
+// Replaces the unit's own font and hands it to its native window.
+void ApplyFont(NativeUnit* unit, const FontRecord* record);
+
+// Child-window rectangle and state as the common fields ask for.
+DWORD CommonChildStyles(const CommonState& common);
+// Rectangle of a child in its parent's client coordinates.
+RECT ChildRect(HWND hwnd);
+
+// Raw property helpers.
+RawProperty RawText(const std::string& text);
+RawProperty RawWord(std::uint64_t word);
+RawProperty RawData(const std::string& bytes);
+std::string TextOfRaw(const RawProperty& value);
+// A byte set's whole block as bytes (empty for null).
+std::string ByteSetOfRaw(const RawProperty& value);
+bool LogicalOfRaw(const RawProperty& value);
+std::int32_t IntOfRaw(const RawProperty& value);
+
+// Control identifiers of child units: far from the dialog commands' numbers.
+inline constexpr int kFirstChildId = 1000;
+inline HMENU ChildId(UnitId unit) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstChildId + (unit & 0xFFF))); }
+
+HINSTANCE ModuleInstance();
+
+}  // namespace bv::win

@@ -1,0 +1,158 @@
+// The window unit: a top-level window with a fixed border, the system menu and
+// no minimise or maximise boxes, drawn in the 3-D face colour.
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/win/core_unit_types.h"
+#include "ui/win/native_unit.h"
+#include "ui/window_unit.h"
+
+namespace bv {
+
+namespace win {
+
+namespace {
+
+const char kWindowClass[] = "BrisvaleWindow";
+
+class WindowUnit : public NativeUnit {
+ public:
+  std::string title;
+  bool destroy_pending = false;
+  // Windows that showing this window modally disabled, with their earlier state.
+  std::vector<std::pair<HWND, bool>> modal_disabled;
+
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override {
+    (void)wp, (void)lp;
+    switch (msg) {
+      case WM_CLOSE: {
+        // Event 1 may keep the window open by answering false.
+        PlainEventRecord record = RaisePlainEvent(this, 1);
+        if (!(record.has_result && record.result == 0)) DestroyWindow(hwnd());
+        *result = 0;
+        return true;
+      }
+      case kMsgDestroyWindow:
+        CarryOutDestroy(this);
+        *result = 0;
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
+WNDCLASSEXA WindowClass(std::int32_t icon_resource) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = UnitWindowProc;
+  wc.hInstance = ModuleInstance();
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+  wc.lpszClassName = kWindowClass;
+  if (icon_resource) {
+    wc.hIcon = static_cast<HICON>(LoadImageA(wc.hInstance, MAKEINTRESOURCEA(icon_resource), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(wc.hInstance, MAKEINTRESOURCEA(icon_resource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  return wc;
+}
+
+UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
+  WindowTypeData data;
+  if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
+    data = *static_cast<const WindowTypeData*>(info.data);
+  static ATOM atom = 0;
+  if (!atom) {
+    WNDCLASSEXA wc = WindowClass(data.icon_resource);
+    atom = RegisterClassExA(&wc);
+    if (!atom) return nullptr;
+  }
+
+  DWORD style = WS_OVERLAPPED | WS_CLIPCHILDREN;
+  DWORD ex_style = 0;
+  switch (data.border) {
+    case kWindowNoBorder: style = WS_POPUP | WS_CLIPCHILDREN; break;
+    case kWindowSizable: style |= WS_CAPTION | WS_THICKFRAME; break;
+    default: style |= WS_CAPTION; break;
+  }
+  if (data.control_box) style |= WS_SYSMENU;
+  if (data.min_box) style |= WS_MINIMIZEBOX;
+  if (data.max_box) style |= WS_MAXIMIZEBOX;
+  if (data.always_on_top) ex_style |= WS_EX_TOPMOST;
+  if (info.common && (info.common->flags & kUnitDisabled)) style |= WS_DISABLED;
+
+  auto* unit = new WindowUnit;
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = info.type;
+  unit->title = data.title ? data.title : "";
+  const CommonState common = info.common ? *info.common : CommonState{};
+  HWND h = CreateWindowExA(ex_style, kWindowClass, unit->title.c_str(), style, common.left, common.top, common.width,
+                           common.height, nullptr, nullptr, ModuleInstance(), nullptr);
+  if (!h) {
+    delete unit;
+    return nullptr;
+  }
+  unit->Bind(h, false);
+  SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
+  return unit;
+}
+
+bool WriteWindowProperty(UnitObject* object, std::int32_t index, const RawProperty& value) {
+  auto* unit = static_cast<WindowUnit*>(object);
+  if (index == window_prop::kTitle) {
+    unit->title = TextOfRaw(value);
+    if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->title.c_str());
+  }
+  return false;
+}
+
+RawProperty ReadWindowProperty(UnitObject* object, std::int32_t index) {
+  auto* unit = static_cast<WindowUnit*>(object);
+  if (index == window_prop::kTitle) return RawText(unit->title);
+  return {};
+}
+
+UnitOpFn WindowInterface(std::int32_t op) {
+  switch (op) {
+    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateWindowUnit);
+    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteWindowProperty);
+    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadWindowProperty);
+    default: return nullptr;
+  }
+}
+
+WindowUnit* AsWindow(UnitObject* object) { return dynamic_cast<WindowUnit*>(object); }
+
+}  // namespace
+
+const UnitTypeRecord kWindowType = {"window",          kUnitWindow,          kWindowTypeFlags,
+                                    kWindowPropertyTypes, window_prop::kCount, WindowInterface};
+
+}  // namespace win
+
+void MarkDestroyPending(UnitObject* window) {
+  if (win::WindowUnit* unit = win::AsWindow(window)) unit->destroy_pending = true;
+}
+
+void CarryOutDestroy(UnitObject* window) {
+  win::WindowUnit* unit = win::AsWindow(window);
+  if (!unit || !unit->destroy_pending) return;
+  unit->destroy_pending = false;
+  for (const auto& [hwnd, was_enabled] : unit->modal_disabled)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, was_enabled);
+  unit->modal_disabled.clear();
+  if (HWND h = unit->hwnd()) DestroyWindow(h);  // the object ends with its native window
+}
+
+bool IsDestroyPending(UnitObject* window) {
+  win::WindowUnit* unit = win::AsWindow(window);
+  return unit && unit->destroy_pending;
+}
+
+}  // namespace bv
