@@ -99,6 +99,9 @@ struct UnitCreateInfo {
   const CommonState* common = nullptr;   // the unit's current stored common state
   const void* data = nullptr;            // the type's own stored properties (see the type)
   std::int32_t data_size = 0;
+  // When the model rebuilds a unit: the unit being replaced, still alive, so
+  // that the new unit can take over its type-specific state. Null otherwise.
+  const UnitObject* previous = nullptr;
 };
 
 // Operation numbers handed out by a type's interface function.
