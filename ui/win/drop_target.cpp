@@ -139,6 +139,10 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   unit->unit_id = info.unit;
   unit->type = &DropTargetType();
   unit->parent = parent;
+  // A rebuilt unit keeps what was written into the one it replaces.
+  if (auto* old = dynamic_cast<const DropTargetUnit*>(info.previous)) {
+    for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->props[i];
+  }
   for (int i = 0; i < kDropKindCount; ++i) unit->props[i] = unit->kest.accept[i] = accept[i];
   unit->kest.window = info.window;
   unit->kest.unit = info.unit;
