@@ -157,7 +157,14 @@ class DropTargetTest : public ::testing::Test {
   void SetUp() override {
     bv::RegisterDropTargetType();
     bv::InstallProgramWindows(list_, 1, kHandlers, 4);
-    g_parent = CreateWindowExA(0, "STATIC", "drop here", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+    // Not a static control: those are transparent to hit tests, so no drag
+    // loop would ever find them under the cursor.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "DropTestParent";
+    RegisterClassA(&wc);
+    g_parent = CreateWindowExA(0, "DropTestParent", "drop here", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                nullptr, nullptr);
     ASSERT_TRUE(g_parent);
     window_.window_id = kWin;
@@ -518,6 +525,63 @@ TEST_F(DropTargetTest, QueryInterfaceAndCountingNeverEndTheTarget) {
   d.Files({"C:\\still here"});
   Drag(&d, 0, DROPEFFECT_COPY);
   EXPECT_EQ(g_seen.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A drag source that lets go after a few turns of the drag loop, or gives up.
+class TestSource final : public IDropSource {
+ public:
+  int turns = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+    ++turns;
+    if (escape || turns > 200) return DRAGDROP_S_CANCEL;
+    return turns >= 3 ? DRAGDROP_S_DROP : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+// The platform's own drag loop over the window: nothing before RegisterDrop;
+// afterwards the unit gets the drop, which comes back to the source as not done.
+TEST_F(DropTargetTest, PlatformDragLoopReachesTheUnitOnlyOnceRegistered) {
+  SetWindowPos(g_parent, HWND_TOPMOST, 0, 0, 300, 200, SWP_SHOWWINDOW);
+  UpdateWindow(g_parent);
+  RECT r;
+  GetWindowRect(g_parent, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  TestData d;
+  d.Files({"C:\\dragged.bat"});
+
+  TestSource early;
+  DWORD effect = 12345;
+  EXPECT_EQ(DoDragDrop(&d, &early, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE)) << "before RegisterDrop the window takes no drop";
+  EXPECT_TRUE(g_seen.empty());
+
+  ASSERT_TRUE(Register(g_parent));
+  TestSource source;
+  effect = 12345;
+  HRESULT hr = DoDragDrop(&d, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+  // The source learns that the drop did not complete, so a move would not
+  // delete what it moved.
+  EXPECT_EQ(hr, E_FAIL);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(g_seen.size(), 1u) << "turns of the drag loop: " << source.turns;
+  EXPECT_EQ(g_seen[0].text, "C:\\dragged.bat");
 }
 
 }  // namespace
