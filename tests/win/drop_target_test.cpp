@@ -1,0 +1,587 @@
+// The file drop target as the platform's drag loop drives it: real data
+// objects (files as a DROPFILES block, ANSI text, HTML, a web address) handed
+// to the registered IDropTarget, and the events its handlers then receive.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "runtime/value.h"
+#include "tests/win/support/win_test.h"
+#include "ui/unit_model.h"
+#include "ui/win/drop_target.h"
+
+namespace {
+
+using bvtest::Hex;
+
+constexpr bv::WindowId kWin = 0x52010077;
+constexpr bv::UnitId kWinUnit = 0x06010000;
+constexpr bv::UnitId kDrop = 0x16010006;
+constexpr std::int32_t kFilesOnly[5] = {1, 0, 0, 0, 1};
+
+// ---- A data object as another program offers it ------------------------------------
+
+class TestData final : public IDataObject {
+ public:
+  std::map<CLIPFORMAT, std::string> blocks;  // each handed out as an HGLOBAL of exactly these bytes
+  std::vector<CLIPFORMAT> unreadable;         // offered, but GetData fails
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fe, STGMEDIUM* m) override {
+    auto it = blocks.find(fe->cfFormat);
+    if (it == blocks.end() || !(fe->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
+    for (CLIPFORMAT f : unreadable)
+      if (f == fe->cfFormat) return E_UNEXPECTED;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, it->second.size() ? it->second.size() : 1);
+    std::memcpy(GlobalLock(h), it->second.data(), it->second.size());
+    GlobalUnlock(h);
+    m->tymed = TYMED_HGLOBAL;
+    m->hGlobal = h;
+    m->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fe) override {
+    return blocks.count(fe->cfFormat) && (fe->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+  void Files(const std::vector<std::string>& paths) {
+    DROPFILES head{};
+    head.pFiles = sizeof head;
+    head.fWide = FALSE;
+    std::string b(reinterpret_cast<const char*>(&head), sizeof head);
+    for (const std::string& p : paths) b += p + '\0';
+    b += '\0';
+    blocks[CF_HDROP] = b;
+  }
+  void Text(const std::string& t) { blocks[CF_TEXT] = t + '\0'; }
+  void Html(const std::string& utf8) { blocks[RegisterClipboardFormatA("HTML Format")] = utf8 + '\0'; }
+  void Url(const std::string& u) { blocks[RegisterClipboardFormatA("UniformResourceLocator")] = u + '\0'; }
+};
+
+// ---- The handlers bound to the unit's four events --------------------------------------
+
+struct Seen {
+  int event;
+  std::string text;
+  bool was_null;
+  const char* block;
+};
+std::vector<Seen> g_seen;
+enum class Mode { Copy, Keep, Swap, DestroyWindow } g_mode = Mode::Copy;
+char* g_kept = nullptr;
+char* g_swapped_in = nullptr;
+HWND g_parent = nullptr;
+
+template <int Event>
+void OnDropped(const bv::EventCall& call) {
+  ASSERT_EQ(call.argc, 1);
+  char** slot = reinterpret_cast<char**>(static_cast<std::uintptr_t>(call.args[0]));
+  char* t = *slot;
+  g_seen.push_back({Event, t ? t : "", t == nullptr, t});
+  if (g_mode == Mode::Keep) {
+    g_kept = t;  // takes the text over: the slot no longer holds it
+    *slot = nullptr;
+  } else if (g_mode == Mode::Swap) {
+    g_kept = t;
+    g_swapped_in = bv::JoinTexts({"other"});
+    *slot = g_swapped_in;
+  } else if (g_mode == Mode::DestroyWindow) {
+    DestroyWindow(g_parent);
+  }
+}
+const bv::EventHandler kHandlers[] = {OnDropped<0>, OnDropped<1>, OnDropped<2>, OnDropped<3>};
+const bv::EventBindingTemplate kBindings[] = {{kDrop, 0, 0}, {kDrop, 1, 1}, {kDrop, 2, 2}, {kDrop, 3, 3}};
+
+// Whether the process heap holds `p` as a block in use, found by walking the
+// heap (a freed block is never read).
+bool HeapBlockInUse(const void* p) {
+  HANDLE heap = GetProcessHeap();
+  PROCESS_HEAP_ENTRY e{};
+  bool found = false;
+  HeapLock(heap);
+  while (HeapWalk(heap, &e)) {
+    if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && e.lpData == p) found = true;
+  }
+  HeapUnlock(heap);
+  return found;
+}
+
+class OleEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_EQ(OleInitialize(nullptr), S_OK); }
+  void TearDown() override { OleUninitialize(); }
+};
+[[maybe_unused]] auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+
+struct WindowObject : bv::UnitObject {};
+
+// A program window holding one DropTarget unit, loaded the way the window
+// loader does it: the unit made by its type's create operation and attached.
+class DropTargetTest : public ::testing::Test {
+ protected:
+  bv::UnitTemplate units_[2] = {
+      {kWinUnit, "window", bv::kUnitWindow, 0, 0, 200, 100, bv::kUnitVisible, 0, nullptr, nullptr, 0},
+      {kDrop, "drop", bv::kUnitDropTarget, 8, 296, 72, 48, 0, 0, nullptr, kFilesOnly, sizeof kFilesOnly}};
+  bv::WindowTemplate tmpl_ = {kWin, units_, 2, kBindings, 4};
+  const bv::WindowTemplate* list_[1] = {&tmpl_};
+  WindowObject window_;
+  bv::UnitObject* unit_ = nullptr;
+  IDropTarget* target_ = nullptr;
+
+  void SetUp() override {
+    bv::RegisterDropTargetType();
+    bv::InstallProgramWindows(list_, 1, kHandlers, 4);
+    // Not a static control: those are transparent to hit tests, so no drag
+    // loop would ever find them under the cursor.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "DropTestParent";
+    RegisterClassA(&wc);
+    g_parent = CreateWindowExA(0, "DropTestParent", "drop here", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+    ASSERT_TRUE(g_parent);
+    window_.window_id = kWin;
+    window_.unit_id = kWinUnit;
+    window_.native = g_parent;
+    bv::AttachUnitObject(kWin, kWinUnit, &window_);
+    unit_ = Create(kFilesOnly, sizeof kFilesOnly);
+    ASSERT_TRUE(unit_);
+    bv::AttachUnitObject(kWin, kDrop, unit_);
+    target_ = bv::DropTargetOf(unit_);
+    g_seen.clear();
+    g_mode = Mode::Copy;
+    g_kept = g_swapped_in = nullptr;
+  }
+  void TearDown() override {
+    if (IsWindow(g_parent)) DestroyWindow(g_parent);
+    bv::ReportUnitGone(kWin, kWinUnit);
+    bv::ReleaseProgramWindows();
+  }
+
+  bv::UnitObject* Create(const void* data, std::int32_t size) {
+    bv::UnitCreateInfo info;
+    info.type = &bv::DropTargetType();
+    info.window = kWin;
+    info.unit = kDrop;
+    info.parent = &window_;
+    bv::CommonState common;
+    common.left = 8, common.top = 296, common.width = 72, common.height = 48;
+    info.common = &common;
+    info.data = data;
+    info.data_size = size;
+    auto create = reinterpret_cast<bv::UnitCreateFn>(bv::DropTargetType().interface_fn(bv::kUnitOpCreate));
+    return create(info);
+  }
+
+  bool Register(HWND h) {
+    bv::ValueRecord handle;
+    handle.SetWide(reinterpret_cast<std::uintptr_t>(h));
+    handle.type = bv::kTypeInt;
+    bv::ValueRecord r = bv::Call(bv::RegisterDrop, {bv::ValueRecord::Unit(kWin, kDrop, bv::kUnitDropTarget), handle});
+    return r.AsBool();
+  }
+
+  void Accept(bool text, bool html, bool url, bool files) {
+    const bool flags[4] = {text, html, url, files};
+    for (int i = 0; i < 4; ++i) bv::WriteUnitProperty(kWin, kDrop, 8 + i, -1, bv::ValueRecord::Bool(flags[i]));
+  }
+
+  // Enter, hover, drop, as the drag loop calls them; answers the drop's result
+  // and leaves the effects of each step in the out-parameters.
+  HRESULT Drag(IDataObject* data, DWORD keys, DWORD allowed, DWORD* enter_effect = nullptr,
+               DWORD* drop_effect = nullptr) {
+    POINTL pt{20, 20};
+    DWORD e = allowed;
+    EXPECT_EQ(target_->DragEnter(data, keys, pt, &e), S_OK);
+    if (enter_effect) *enter_effect = e;
+    e = allowed;
+    EXPECT_EQ(target_->DragOver(keys, pt, &e), S_OK);
+    e = allowed;
+    HRESULT hr = target_->Drop(data, keys, pt, &e);
+    if (drop_effect) *drop_effect = e;
+    return hr;
+  }
+};
+
+constexpr DWORD kAllEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+
+TEST_F(DropTargetTest, OneFileGivesExactlyItsPath) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({"C:\\games\\spectate.bat"});
+  DWORD enter = 0, drop = 0;
+  EXPECT_EQ(Drag(&d, 0, kAllEffects, &enter, &drop), E_FAIL) << "a drop is never reported as done";
+  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
+  EXPECT_EQ(drop, DWORD(DROPEFFECT_COPY)) << "the chosen effect stays in the caller's effect";
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].event, 3);
+  EXPECT_EQ(g_seen[0].text, "C:\\games\\spectate.bat") << Hex(g_seen[0].text);
+}
+
+TEST_F(DropTargetTest, ThreeFilesGiveOneTextEachPathEndingInCrLf) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({"C:\\a.bat", "D:\\\xCE\xC4\xBC\xFE\\b.txt", "E:\\c"});  // a GBK folder name in the middle
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].text, "C:\\a.bat\r\nD:\\\xCE\xC4\xBC\xFE\\b.txt\r\nE:\\c\r\n") << Hex(g_seen[0].text);
+}
+
+// An empty list still raises the event; its text is the unit's own one-byte
+// block holding the NUL, never null.
+TEST_F(DropTargetTest, ZeroFilesGiveAnAllocatedEmptyText) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_FALSE(g_seen[0].was_null);
+  EXPECT_EQ(g_seen[0].text, "");
+}
+
+TEST_F(DropTargetTest, ModifierKeysAndAllowedEffectsDecideTheEffect) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({"C:\\x"});
+  DWORD enter = 99, drop = 99;
+  Drag(&d, MK_CONTROL | MK_SHIFT, kAllEffects, &enter, &drop);
+  EXPECT_EQ(enter, 0u);
+  EXPECT_EQ(drop, 0u);
+  EXPECT_TRUE(g_seen.empty()) << "Ctrl+Shift must raise nothing";
+
+  Drag(&d, MK_SHIFT, DROPEFFECT_COPY | DROPEFFECT_LINK, &enter, &drop);
+  EXPECT_EQ(drop, 0u) << "Shift asks for a move the source does not allow";
+  EXPECT_TRUE(g_seen.empty());
+  Drag(&d, MK_SHIFT, kAllEffects, &enter, &drop);
+  EXPECT_EQ(drop, DWORD(DROPEFFECT_MOVE));
+  Drag(&d, 0, DROPEFFECT_LINK, &enter, &drop);
+  EXPECT_EQ(drop, DWORD(DROPEFFECT_LINK));
+  EXPECT_EQ(g_seen.size(), 2u);
+}
+
+TEST_F(DropTargetTest, TextOverFilesOnlyTargetIsRefused) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Text("hello");
+  DWORD enter = 99, drop = 99;
+  Drag(&d, 0, kAllEffects, &enter, &drop);
+  EXPECT_EQ(enter, 0u);
+  EXPECT_EQ(drop, 0u);
+  EXPECT_FALSE(bv::DropTargetOf(unit_)->accepting());
+  EXPECT_TRUE(g_seen.empty());
+}
+
+TEST_F(DropTargetTest, TextAndFilesRaiseTextFirstThenFiles) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, true);
+  TestData d;
+  d.Files({"C:\\one"});
+  d.Text("plain \xD6\xD0");
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[0].event, 0);
+  EXPECT_EQ(g_seen[0].text, "plain \xD6\xD0") << Hex(g_seen[0].text);
+  EXPECT_EQ(g_seen[1].event, 3);
+  EXPECT_EQ(g_seen[1].text, "C:\\one");
+}
+
+TEST_F(DropTargetTest, OfferedHtmlSuppressesTheTextEvenWhenNotAccepted) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, false);
+  TestData d;
+  d.Text("from a page");
+  d.Html("<b>from a page</b>");
+  DWORD drop = 0;
+  EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY, nullptr, &drop), E_FAIL);
+  EXPECT_EQ(drop, DWORD(DROPEFFECT_COPY)) << "the text was accepted, only nothing is delivered";
+  EXPECT_TRUE(g_seen.empty());
+}
+
+TEST_F(DropTargetTest, HtmlArrivesInTheSystemCodePageWithPlainSpaces) {
+  ASSERT_EQ(GetACP(), 936u) << "the tests run with the Chinese code page";
+  ASSERT_TRUE(Register(g_parent));
+  Accept(false, true, false, false);
+  TestData d;
+  d.Html("a\xC2\xA0\xE4\xB8\xAD\xE6\x96\x87\xC2\xA0" "b");  // a, NBSP, 中文, NBSP, b (UTF-8)
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].event, 1);
+  EXPECT_EQ(g_seen[0].text, "a \xD6\xD0\xCE\xC4 b") << Hex(g_seen[0].text);
+}
+
+TEST_F(DropTargetTest, UrlArrivesAsItsBytesUpToTheNul) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(false, false, true, false);
+  TestData d;
+  d.Url(std::string("http://127.0.0.1/x\0junk", 23));
+  Drag(&d, 0, DROPEFFECT_LINK);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].event, 2);
+  EXPECT_EQ(g_seen[0].text, "http://127.0.0.1/x");
+}
+
+TEST_F(DropTargetTest, UnterminatedTextIsReadNoFurtherThanItsBlock) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, false);
+  TestData d;
+  d.blocks[CF_TEXT] = "abc";  // no NUL at all
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  // GlobalAlloc may round the block up a little; whatever it holds past the
+  // three bytes, the text stops at the block's end.
+  EXPECT_EQ(g_seen[0].text.substr(0, 3), "abc");
+  EXPECT_LE(g_seen[0].text.size(), 16u) << Hex(g_seen[0].text);
+}
+
+TEST_F(DropTargetTest, DataThatCannotBeReadSkipsOnlyItsStep) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, true);
+  TestData d;
+  d.Text("t");
+  d.Files({"C:\\f"});
+  d.unreadable.push_back(CF_TEXT);
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].event, 3);
+}
+
+TEST_F(DropTargetTest, RegisterDropWorksOnceAndKeepsARefusedHandle) {
+  EXPECT_EQ(RevokeDragDrop(g_parent), DRAGDROP_E_NOTREGISTERED) << "nothing is registered before RegisterDrop";
+  ASSERT_TRUE(Register(g_parent));
+  EXPECT_EQ(RegisterDragDrop(g_parent, bv::DropTargetOf(unit_)), DRAGDROP_E_ALREADYREGISTERED);
+  EXPECT_FALSE(Register(g_parent)) << "a second RegisterDrop answers false";
+
+  // A platform refusal (no such window) is final for the unit too.
+  bv::UnitObject* fresh = Create(kFilesOnly, sizeof kFilesOnly);
+  ASSERT_TRUE(fresh);
+  bv::AttachUnitObject(kWin, kDrop, fresh);
+  EXPECT_FALSE(Register(reinterpret_cast<HWND>(0x7FFF0)));
+  HWND spare = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_FALSE(Register(spare));
+  EXPECT_EQ(RevokeDragDrop(spare), DRAGDROP_E_NOTREGISTERED);
+  DestroyWindow(spare);
+  DestroyWindow(static_cast<HWND>(fresh->native));
+}
+
+TEST_F(DropTargetTest, DestroyingTheUnitRevokesTheWindowItRegistered) {
+  HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(Register(other));
+  DestroyWindow(static_cast<HWND>(unit_->native));
+  EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), nullptr) << "the unit reports that it is gone";
+  EXPECT_EQ(RevokeDragDrop(other), DRAGDROP_E_NOTREGISTERED)
+      << "a registration must not outlive the target it points at";
+  DestroyWindow(other);
+}
+
+TEST_F(DropTargetTest, EventTextIsReleasedAfterTheHandlerReturns) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({"C:\\released"});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_FALSE(HeapBlockInUse(g_seen[0].block));
+
+  // A handler that takes the text over keeps a live block.
+  g_mode = Mode::Keep;
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 2u);
+  ASSERT_EQ(g_kept, g_seen[1].block);
+  EXPECT_TRUE(HeapBlockInUse(g_kept)) << "the heap walk must see a block in use";
+  EXPECT_STREQ(g_kept, "C:\\released");
+  bv::Release(g_kept);
+  EXPECT_FALSE(HeapBlockInUse(g_kept)) << "the heap walk must see a freed block";
+
+  // What the slot holds when the handler returns is what gets released.
+  g_mode = Mode::Swap;
+  Drag(&d, 0, DROPEFFECT_COPY);
+  EXPECT_TRUE(HeapBlockInUse(g_kept));
+  EXPECT_FALSE(HeapBlockInUse(g_swapped_in));
+  bv::Release(g_kept);
+}
+
+TEST_F(DropTargetTest, HandlerDestroyingTheWindowEndsTheDrop) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, true);
+  TestData d;
+  d.Text("first");
+  d.Files({"C:\\second"});
+  target_->AddRef();  // as the drag loop holds the target during the drop
+  g_mode = Mode::DestroyWindow;
+  EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY), E_FAIL);
+  ASSERT_EQ(g_seen.size(), 1u) << "nothing is delivered for a unit that is gone";
+  EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), nullptr);
+  target_->Release();  // the last outside reference: the unit goes now
+}
+
+TEST_F(DropTargetTest, DataBlockDecidesWhetherTheUnitIsCreated) {
+  const std::int32_t v2[5] = {2, 0, 0, 0, 1};
+  EXPECT_EQ(Create(v2, sizeof v2), nullptr);
+  EXPECT_EQ(Create(kFilesOnly, 12), nullptr);
+  const std::int32_t v0[5] = {0, 1, 0, 1, 0};
+  bv::UnitObject* u = Create(v0, sizeof v0);
+  ASSERT_TRUE(u);
+  bv::AttachUnitObject(kWin, kDrop, u);
+  const bool want[4] = {true, false, true, false};
+  for (int i = 0; i < 4; ++i) {
+    bv::ValueRecord v = bv::ReadUnitProperty(kWin, kDrop, 8 + i, -1);
+    EXPECT_EQ(v.AsBool(), want[i]) << "property " << 8 + i;
+  }
+  bv::UnitObject* none = Create(nullptr, 0);
+  ASSERT_TRUE(none) << "a unit without a data block accepts nothing";
+  bv::AttachUnitObject(kWin, kDrop, none);
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(bv::ReadUnitProperty(kWin, kDrop, 8 + i, -1).AsBool());
+  DestroyWindow(static_cast<HWND>(u->native));
+  DestroyWindow(static_cast<HWND>(none->native));
+}
+
+TEST_F(DropTargetTest, ChildWindowIsNeverVisible) {
+  HWND h = static_cast<HWND>(unit_->native);
+  EXPECT_EQ(GetParent(h), g_parent);
+  LONG style = GetWindowLongA(h, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CHILD | WS_CLIPSIBLINGS | WS_VISIBLE), WS_CHILD | WS_CLIPSIBLINGS);
+  char cls[64];
+  GetClassNameA(h, cls, sizeof cls);
+  WNDCLASSEXA wc{sizeof wc};
+  ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), cls, &wc));
+  EXPECT_EQ(wc.style, UINT(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(bv::DropTargetType().flags, 0x80008040u);
+  EXPECT_STREQ(bv::DropTargetType().name, "DropTarget");
+}
+
+TEST_F(DropTargetTest, WrittenAcceptFlagsApplyFromTheNextDrag) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Text("now wanted");
+  DWORD enter = 0;
+  Drag(&d, 0, DROPEFFECT_COPY, &enter);
+  EXPECT_EQ(enter, 0u);
+  bv::WriteUnitProperty(kWin, kDrop, 8, -1, bv::ValueRecord::Bool(true));
+  EXPECT_TRUE(bv::ReadUnitProperty(kWin, kDrop, 8, -1).AsBool());
+  Drag(&d, 0, DROPEFFECT_COPY, &enter);
+  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].text, "now wanted");
+}
+
+TEST_F(DropTargetTest, DragLeaveClearsAcceptingAndNoFlagKeepsIt) {
+  TestData files;
+  files.Files({"C:\\x"});
+  DWORD e = DROPEFFECT_COPY;
+  target_->DragEnter(&files, 0, {0, 0}, &e);
+  EXPECT_TRUE(bv::DropTargetOf(unit_)->accepting());
+  Accept(false, false, false, false);
+  TestData text;
+  text.Text("t");
+  e = DROPEFFECT_COPY;
+  target_->DragEnter(&text, 0, {0, 0}, &e);
+  EXPECT_TRUE(bv::DropTargetOf(unit_)->accepting()) << "with nothing accepted no test is made";
+  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_FALSE(bv::DropTargetOf(unit_)->accepting());
+}
+
+TEST_F(DropTargetTest, QueryInterfaceAndCountingNeverEndTheTarget) {
+  void* p = nullptr;
+  EXPECT_EQ(target_->QueryInterface(IID_IUnknown, &p), S_OK);
+  EXPECT_EQ(p, static_cast<void*>(target_));
+  EXPECT_EQ(target_->QueryInterface(IID_IDropTarget, &p), S_OK);
+  EXPECT_EQ(target_->Release(), 2u);
+  EXPECT_EQ(target_->Release(), 1u);
+  p = reinterpret_cast<void*>(1);
+  EXPECT_EQ(target_->QueryInterface(IID_IDataObject, &p), E_NOINTERFACE);
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(target_->QueryInterface(IID_IDropTargetHelper, &p), E_NOINTERFACE);
+  EXPECT_EQ(target_->AddRef(), 2u);
+  EXPECT_EQ(target_->Release(), 1u);
+  EXPECT_EQ(target_->Release(), 1u) << "the unit's own reference is never given up";
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.Files({"C:\\still here"});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  EXPECT_EQ(g_seen.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A drag source that lets go after a few turns of the drag loop, or gives up.
+class TestSource final : public IDropSource {
+ public:
+  int turns = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+    ++turns;
+    if (escape || turns > 200) return DRAGDROP_S_CANCEL;
+    return turns >= 3 ? DRAGDROP_S_DROP : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+// The platform's own drag loop over the window: nothing before RegisterDrop;
+// afterwards the unit gets the drop, which comes back to the source as not done.
+TEST_F(DropTargetTest, PlatformDragLoopReachesTheUnitOnlyOnceRegistered) {
+  SetWindowPos(g_parent, HWND_TOPMOST, 0, 0, 300, 200, SWP_SHOWWINDOW);
+  UpdateWindow(g_parent);
+  RECT r;
+  GetWindowRect(g_parent, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  TestData d;
+  d.Files({"C:\\dragged.bat"});
+
+  TestSource early;
+  DWORD effect = 12345;
+  EXPECT_EQ(DoDragDrop(&d, &early, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE)) << "before RegisterDrop the window takes no drop";
+  EXPECT_TRUE(g_seen.empty());
+
+  ASSERT_TRUE(Register(g_parent));
+  TestSource source;
+  effect = 12345;
+  HRESULT hr = DoDragDrop(&d, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+  // The source learns that the drop did not complete, so a move would not
+  // delete what it moved.
+  EXPECT_EQ(hr, E_FAIL);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(g_seen.size(), 1u) << "turns of the drag loop: " << source.turns;
+  EXPECT_EQ(g_seen[0].text, "C:\\dragged.bat");
+}
+
+}  // namespace

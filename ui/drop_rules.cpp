@@ -1,0 +1,62 @@
+#include "ui/drop_rules.h"
+
+#include <cstring>
+#include <limits>
+
+#include "runtime/value.h"
+
+namespace bv {
+
+std::uint32_t ChooseDropEffect(bool accepting, std::uint32_t keys, std::uint32_t allowed) {
+  if (!accepting) return kDropEffectNone;
+  const bool shift = (keys & kDropKeyShift) != 0;
+  const bool ctrl = (keys & kDropKeyControl) != 0;
+  if (shift && ctrl) return kDropEffectNone;
+  if (shift) return (allowed & kDropEffectMove) ? kDropEffectMove : kDropEffectNone;
+  if (ctrl) return (allowed & kDropEffectCopy) ? kDropEffectCopy : kDropEffectNone;
+  for (std::uint32_t e : {kDropEffectCopy, kDropEffectMove, kDropEffectLink}) {
+    if (allowed & e) return e;
+  }
+  return kDropEffectNone;
+}
+
+bool ReadDropTargetData(const void* data, std::int32_t size, bool accept[kDropKindCount]) {
+  if (!data && size == 0) {
+    for (int i = 0; i < kDropKindCount; ++i) accept[i] = false;
+    return true;
+  }
+  if (!data || size < kDropTargetDataSize) return false;
+  std::int32_t words[5];
+  std::memcpy(words, data, sizeof words);  // the block is little-endian, as is every target
+  if (words[0] != 0 && words[0] != 1) return false;
+  for (int i = 0; i < kDropKindCount; ++i) accept[i] = words[i + 1] != 0;
+  return true;
+}
+
+std::size_t BoundedTextLength(const void* bytes, std::size_t size) {
+  if (!bytes) return 0;
+  const void* nul = std::memchr(bytes, 0, size);
+  return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - static_cast<const char*>(bytes)) : size;
+}
+
+std::string JoinDroppedPaths(const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return paths[0];
+  std::string out;
+  for (const std::string& p : paths) {
+    out += p;
+    out += "\r\n";
+  }
+  return out;
+}
+
+char* NewEventText(const void* bytes, std::size_t n) {
+  // A block the allocator's signed size cannot express is cut, never wrapped.
+  const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1;
+  if (n > limit) n = limit;
+  auto* t = static_cast<char*>(Allocate(static_cast<std::int32_t>(n + 1)));
+  if (n) std::memcpy(t, bytes, n);
+  t[n] = '\0';
+  return t;
+}
+
+}  // namespace bv

@@ -1,0 +1,379 @@
+#include "ui/win/drop_target.h"
+
+#include <shellapi.h>
+#include <shlguid.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "runtime/value.h"
+
+namespace bv {
+namespace {
+
+const char kClassName[] = "BrisvaleDropTarget";
+
+// ---- Reading drop data -----------------------------------------------------------
+
+FORMATETC FormatOf(CLIPFORMAT format) { return {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
+
+// The bytes of `format` up to the first NUL (never past the block); false when
+// the data cannot be had in that format.
+bool GetTextBytes(IDataObject* data, CLIPFORMAT format, std::string* out) {
+  FORMATETC fe = FormatOf(format);
+  STGMEDIUM medium{};
+  if (FAILED(data->GetData(&fe, &medium))) return false;
+  bool ok = false;
+  if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+    const SIZE_T size = GlobalSize(medium.hGlobal);
+    if (const void* p = GlobalLock(medium.hGlobal)) {
+      out->assign(static_cast<const char*>(p), BoundedTextLength(p, size));
+      GlobalUnlock(medium.hGlobal);
+      ok = true;
+    }
+  }
+  ReleaseStgMedium(&medium);
+  return ok;
+}
+
+bool GetFilesText(IDataObject* data, std::string* out) {
+  FORMATETC fe = FormatOf(CF_HDROP);
+  STGMEDIUM medium{};
+  if (FAILED(data->GetData(&fe, &medium))) return false;
+  bool ok = false;
+  if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+    HDROP drop = static_cast<HDROP>(medium.hGlobal);
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::string> paths;
+    paths.reserve(count);
+    for (UINT i = 0; i < count; ++i) {
+      const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+      std::string path(static_cast<std::size_t>(length) + 1, '\0');
+      const UINT got = DragQueryFileA(drop, i, path.data(), length + 1);
+      path.resize(got <= length ? got : length);
+      paths.push_back(std::move(path));
+    }
+    *out = JoinDroppedPaths(paths);
+    ok = true;
+  }
+  ReleaseStgMedium(&medium);
+  return ok;
+}
+
+// The hooks the unit installs: each raises its event with the dropped text and
+// goes on with the drop.
+template <int Kind>
+bool RaiseDropped(WindowId window, UnitId unit, std::int32_t, const char* bytes, std::size_t n) {
+  TypedEventRecord record{};
+  record.window = window;
+  record.unit = unit;
+  record.event = Kind;
+  record.argc = 1;
+  ValueRecord slot = ValueRecord::TextOf(NewEventText(bytes, n));
+  record.args[0].value = slot.value;
+  record.args[0].high = slot.high;
+  record.args[0].type = kTypeText;
+  record.args[0].flags = kArgByReference;
+  RaiseTypedEvent(&record);
+  // The handler received the slot's address and may have put another text
+  // there (or none): release what the slot holds now.
+  ValueRecord after = ValueRecord::Of(kTypeText, record.args[0].value, record.args[0].high);
+  Release(after.AsText());
+  return true;
+}
+
+// ---- The unit type -----------------------------------------------------------------
+
+DropTargetUnit* UnitOfWindow(HWND hwnd) {
+  return reinterpret_cast<DropTargetUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK DropTargetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  } else if (msg == WM_NCDESTROY) {
+    DropTargetUnit* unit = UnitOfWindow(hwnd);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    // A unit whose creation is still running has not been handed out yet:
+    // its creator frees it.
+    if (unit && unit->native) {
+      unit->native = nullptr;
+      ReportUnitGone(unit->window_id, unit->unit_id);
+      // Only a registration the platform accepted is ours to revoke; it names
+      // the window RegisterDrop was given, which need not be the parent, and
+      // must not outlive the target it points at.
+      if (unit->registration_made) RevokeDragDrop(unit->registered);
+      unit->registration_made = false;
+      unit->gone = true;
+      unit->FreeWhenUnused();
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+bool EnsureClass() {
+  static bool registered = false;
+  if (registered) return true;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = DropTargetProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = kClassName;
+  registered = RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  return registered;
+}
+
+UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
+  bool accept[kDropKindCount];
+  if (!ReadDropTargetData(info.data, info.data_size, accept)) return nullptr;
+  HWND parent = info.parent ? static_cast<HWND>(info.parent->native) : nullptr;
+  if (!parent || !EnsureClass()) return nullptr;
+
+  auto* unit = new DropTargetUnit();
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = &DropTargetType();
+  unit->parent = parent;
+  // A rebuilt unit keeps what was written into the one it replaces.
+  if (auto* old = dynamic_cast<const DropTargetUnit*>(info.previous)) {
+    for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->props[i];
+  }
+  for (int i = 0; i < kDropKindCount; ++i) unit->props[i] = unit->kest.accept[i] = accept[i];
+  unit->kest.window = info.window;
+  unit->kest.unit = info.unit;
+  unit->kest.hooks[kDropText] = RaiseDropped<kDropText>;
+  unit->kest.hooks[kDropHtml] = RaiseDropped<kDropHtml>;
+  unit->kest.hooks[kDropUrl] = RaiseDropped<kDropUrl>;
+  unit->kest.hooks[kDropFiles] = RaiseDropped<kDropFiles>;
+
+  // Never visible: the window only anchors the unit to its window.
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  CommonState none{};
+  const CommonState& c = info.common ? *info.common : none;
+  if (c.flags & kUnitDisabled) style |= WS_DISABLED;
+  if (c.flags & kUnitFocusable) style |= WS_TABSTOP;
+  HWND hwnd = CreateWindowExA(0, kClassName, "", style, c.left, c.top, c.width, c.height, parent,
+                              reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(info.unit)),
+                              GetModuleHandleA(nullptr), unit);
+  if (!hwnd) {
+    delete unit;
+    return nullptr;
+  }
+  unit->native = hwnd;
+  return unit;
+}
+
+bool WriteDropTarget(UnitObject* object, std::int32_t index, const RawProperty& value) {
+  auto* unit = dynamic_cast<DropTargetUnit*>(object);
+  if (!unit || index < 0 || index >= kDropKindCount) return false;
+  unit->props[index] = unit->kest.accept[index] = value.word != 0;
+  return false;
+}
+
+RawProperty ReadDropTarget(UnitObject* object, std::int32_t index) {
+  RawProperty raw;
+  auto* unit = dynamic_cast<DropTargetUnit*>(object);
+  if (unit && index >= 0 && index < kDropKindCount) raw.word = unit->props[index] ? 1 : 0;
+  return raw;
+}
+
+UnitOpFn DropTargetInterface(std::int32_t op) {
+  switch (op) {
+    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateDropTarget);
+    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteDropTarget);
+    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadDropTarget);
+    default: return nullptr;
+  }
+}
+
+const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
+                                                      kPropTypeLogical};
+
+const UnitTypeRecord kDropTargetType = {"DropTarget", kUnitDropTarget, 0x80008040, kPropertyTypes,
+                                        kDropKindCount, DropTargetInterface};
+
+const CommandInfo kCommands[] = {{"RegisterDrop", RegisterDrop}};
+const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullptr};
+
+}  // namespace
+
+const UnitTypeRecord& DropTargetType() { return kDropTargetType; }
+void RegisterDropTargetType() { RegisterUnitType(&kDropTargetType); }
+const LibraryInfo& DragDropLibrary() { return kLibrary; }
+
+KestDropTarget* DropTargetOf(UnitObject* object) {
+  auto* unit = dynamic_cast<DropTargetUnit*>(object);
+  return unit ? &unit->kest : nullptr;
+}
+
+void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
+  *result = ValueRecord::Bool(false);
+  if (argc < 1) return;
+  auto* unit = dynamic_cast<DropTargetUnit*>(UnitObjectOrFail(args[0].value, args[0].high));
+  if (!unit || unit->has_registered) return;
+  // A window handle is pointer-sized: read both words so none is cut.
+  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(argc > 1 ? args[1].Wide() : 0));
+  unit->has_registered = true;
+  unit->registered = window;
+  unit->registration_made = SUCCEEDED(RegisterDragDrop(window, &unit->kest));
+  *result = ValueRecord::Bool(unit->registration_made);
+}
+
+void DropTargetUnit::FreeWhenUnused() {
+  if (gone && drops_running == 0 && kest.references() <= 1) delete this;
+}
+
+std::string HtmlToSystemText(const char* utf8, std::size_t n) {
+  if (n == 0) return {};
+  const int in = n > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n);
+  const int wide_count = MultiByteToWideChar(CP_UTF8, 0, utf8, in, nullptr, 0);
+  if (wide_count <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8, in, wide.data(), wide_count);
+  for (wchar_t& ch : wide) {
+    if (ch == 0x00A0) ch = 0x0020;
+  }
+  const int out_count =
+      WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), wide_count, nullptr, 0, nullptr, nullptr);
+  if (out_count <= 0) return {};
+  std::string out(static_cast<std::size_t>(out_count), '\0');
+  const int got = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), wide_count, out.data(), out_count,
+                                      nullptr, nullptr);
+  out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return out;
+}
+
+// ---- KestDropTarget --------------------------------------------------------------------
+
+KestDropTarget::KestDropTarget(DropTargetUnit* unit) : owner_(unit) {
+  url_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("UniformResourceLocator"));
+  html_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("HTML Format"));
+  void* helper = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
+                                 &helper)))
+    helper_ = static_cast<IDropTargetHelper*>(helper);
+}
+
+KestDropTarget::~KestDropTarget() {
+  if (helper_) helper_->Release();
+}
+
+HRESULT KestDropTarget::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+    *out = static_cast<IDropTarget*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG KestDropTarget::AddRef() { return ++refs_; }
+
+ULONG KestDropTarget::Release() {
+  // The unit's own reference is never given up; a count the platform drives
+  // below it stays at it.
+  if (refs_ > 1) --refs_;
+  const ULONG left = refs_;
+  // The last outside reference to the target of a unit already gone frees it.
+  if (left == 1 && owner_->gone) owner_->FreeWhenUnused();
+  return left;
+}
+
+bool KestDropTarget::Offers(IDataObject* data, CLIPFORMAT format) {
+  FORMATETC fe = FormatOf(format);
+  return data->QueryGetData(&fe) == S_OK;
+}
+
+HRESULT KestDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  if (helper_) {
+    POINT p{pt.x, pt.y};
+    helper_->DragEnter(owner_->registered, data, &p, *effect);
+  }
+  if (data) {
+    const CLIPFORMAT order[kDropKindCount] = {CF_TEXT, CF_HDROP, url_format_, html_format_};
+    const int flag_of[kDropKindCount] = {kDropText, kDropFiles, kDropUrl, kDropHtml};
+    bool tested = false, found = false;
+    for (int i = 0; i < kDropKindCount && !found; ++i) {
+      if (!accept[flag_of[i]]) continue;
+      tested = true;
+      found = Offers(data, order[i]);
+    }
+    // With nothing accepted no test is made and accepting stays as it was.
+    if (tested) accepting_ = found;
+  } else {
+    accepting_ = false;
+  }
+  *effect = ChooseDropEffect(accepting_, keys, *effect);
+  return S_OK;
+}
+
+HRESULT KestDropTarget::DragOver(DWORD keys, POINTL pt, DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  if (helper_) {
+    POINT p{pt.x, pt.y};
+    helper_->DragOver(&p, *effect);
+  }
+  *effect = ChooseDropEffect(accepting_, keys, *effect);
+  return S_OK;
+}
+
+HRESULT KestDropTarget::DragLeave() {
+  if (helper_) helper_->DragLeave();
+  accepting_ = false;
+  return S_OK;
+}
+
+HRESULT KestDropTarget::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  if (helper_) {
+    POINT p{pt.x, pt.y};
+    helper_->Drop(data, &p, *effect);
+  }
+  *effect = ChooseDropEffect(accepting_, keys, *effect);
+  if (*effect != kDropEffectNone && data && !owner_->gone) {
+    // A handler may destroy the unit's window; the unit stays until this
+    // drop has finished with it.
+    DropTargetUnit* owner = owner_;
+    ++owner->drops_running;
+    Deliver(data);
+    --owner->drops_running;
+    if (owner->gone) {
+      owner->FreeWhenUnused();  // may free this object
+      return E_FAIL;
+    }
+  }
+  // Never report the drop as done: a moving source must not delete its data.
+  return E_FAIL;
+}
+
+void KestDropTarget::Deliver(IDataObject* data) {
+  std::string bytes;
+  auto deliver = [&](int kind) {
+    return hooks[kind] && hooks[kind](window, unit, kind, bytes.data(), bytes.size()) && !owner_->gone;
+  };
+  if (accept[kDropText]) {
+    // HTML on offer wins over its plain text, even when HTML is not accepted.
+    std::string html;
+    if (!GetTextBytes(data, html_format_, &html) && GetTextBytes(data, CF_TEXT, &bytes)) {
+      if (!deliver(kDropText)) return;
+    }
+  }
+  if (accept[kDropHtml] && GetTextBytes(data, html_format_, &bytes)) {
+    bytes = HtmlToSystemText(bytes.data(), bytes.size());
+    if (!deliver(kDropHtml)) return;
+  }
+  if (accept[kDropUrl] && GetTextBytes(data, url_format_, &bytes)) {
+    if (!deliver(kDropUrl)) return;
+  }
+  if (accept[kDropFiles] && GetFilesText(data, &bytes)) deliver(kDropFiles);
+}
+
+}  // namespace bv

@@ -1,0 +1,108 @@
+// The file drop target unit of the drag-and-drop library: a never-visible
+// child window that, once the logic has handed it a native window through
+// RegisterDrop, turns whatever is dropped on that window (plain text, HTML, a
+// web address, files) into events of the unit with one text argument.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "runtime/library.h"
+#include "ui/drop_rules.h"
+#include "ui/unit_model.h"
+
+namespace bv {
+
+// The unit type record ("DropTarget", type code kUnitDropTarget) and its
+// registration with the unit model.
+const UnitTypeRecord& DropTargetType();
+void RegisterDropTargetType();
+
+// Library 1 with its command table (RegisterDrop).
+const LibraryInfo& DragDropLibrary();
+
+// RegisterDrop(unit reference, native window handle) -> logical: true when
+// the window was registered now; false when this unit already has a registered
+// window (even one the platform refused) or the platform refuses.
+void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
+
+// The unit's events are numbered as its accept flags (DropKind): text 0,
+// HTML 1, URL 2, files 3, each with one text by reference.
+//
+// Delivers one dropped text to the logic; true to go on with the drop.
+using DropHook = bool (*)(WindowId window, UnitId unit, std::int32_t event, const char* bytes, std::size_t n);
+
+class DropTargetUnit;
+
+// The unit's IDropTarget. The unit holds its first reference for good, so the
+// platform's references never end it; it goes with the unit.
+class KestDropTarget final : public IDropTarget {
+ public:
+  explicit KestDropTarget(DropTargetUnit* unit);
+  ~KestDropTarget();
+  KestDropTarget(const KestDropTarget&) = delete;
+  KestDropTarget& operator=(const KestDropTarget&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL pt, DWORD* effect) override;
+  HRESULT STDMETHODCALLTYPE DragLeave() override;
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
+
+  ULONG references() const { return refs_; }
+  bool accepting() const { return accepting_; }
+  bool has_drag_image() const { return helper_ != nullptr; }
+  CLIPFORMAT url_format() const { return url_format_; }
+  CLIPFORMAT html_format() const { return html_format_; }
+
+  bool accept[kDropKindCount] = {};
+  WindowId window = 0;
+  UnitId unit = 0;
+  DropHook hooks[kDropKindCount] = {};
+
+ private:
+  void Deliver(IDataObject* data);
+  bool Offers(IDataObject* data, CLIPFORMAT format);
+
+  DropTargetUnit* owner_;
+  ULONG refs_ = 1;
+  bool accepting_ = false;
+  IDropTargetHelper* helper_ = nullptr;
+  CLIPFORMAT url_format_ = 0;
+  CLIPFORMAT html_format_ = 0;
+};
+
+class DropTargetUnit final : public UnitObject {
+ public:
+  DropTargetUnit() : kest(this) {}
+
+  bool props[kDropKindCount] = {};
+  bool has_registered = false;    // RegisterDrop was called (whether or not the platform agreed)
+  HWND registered = nullptr;
+  bool registration_made = false;  // the platform agreed: ours to revoke
+  HWND parent = nullptr;
+  KestDropTarget kest;
+
+  // The native window has gone: the unit reported and its registration revoked.
+  bool gone = false;
+  int drops_running = 0;
+  // Frees the unit once nothing on the stack or in the platform still uses it.
+  void FreeWhenUnused();
+};
+
+// The unit's IDropTarget (for tests, which play the platform's drag loop).
+KestDropTarget* DropTargetOf(UnitObject* unit);
+
+// Decodes the "HTML Format" bytes (UTF-8) into the system code page with
+// every no-break space made a plain space; sized from what the conversions
+// report.
+std::string HtmlToSystemText(const char* utf8, std::size_t n);
+
+}  // namespace bv
