@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/tool_constants.h"
 #include "runtime/texts.h"
 #include "ui/main_window.h"
 #include "ui/unit_types.h"
@@ -54,6 +55,8 @@ const Case kTexts[] = {
     {bv::texts::kTimeHms, u8"%d时%d分%d秒"},
     {bv::texts::kTimeHm, u8"%d时%d分"},
     {bv::texts::kTimeH, u8"%d时"},
+    {bv::tool::kConstants.client_missing, u8"请把程序放入X:\\腾讯游戏\\英雄联盟\\Game 里"},
+    {bv::tool::kConstants.versions_differ, u8"必须国服韩服版本一致才能够OB，请等待国服版本的更新"},
 };
 
 TEST(GbkTexts, EveryTextIsStoredAsItsGbkEncoding) {

@@ -216,8 +216,16 @@ void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* arg
   if (argc < 1) return;
   auto* unit = dynamic_cast<DropTargetUnit*>(UnitObjectOrFail(args[0].value, args[0].high));
   if (!unit || unit->has_registered) return;
-  // A window handle is pointer-sized: read both words so none is cut.
-  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(argc > 1 ? args[1].Wide() : 0));
+  // A handle given as an integer (what GetWindowHandle yields) carries the 32
+  // significant bits of a window handle and widens with its sign, as Windows
+  // does between 32- and 64-bit processes; any other record is read whole.
+  std::uintptr_t bits = 0;
+  if (argc > 1) {
+    bits = args[1].type == kTypeInt
+               ? static_cast<std::uintptr_t>(static_cast<std::intptr_t>(args[1].AsInt()))
+               : static_cast<std::uintptr_t>(args[1].Wide());
+  }
+  HWND window = reinterpret_cast<HWND>(bits);
   unit->has_registered = true;
   unit->registered = window;
   unit->registration_made = SUCCEEDED(RegisterDragDrop(window, &unit->kest));

@@ -145,7 +145,9 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
   BorderStyles(unit->border, &style, &ex_style);
   style |= CommonChildStyles(*info.common);
   const CommonState& c = *info.common;
-  HWND h = CreateWindowExA(ex_style, kLabelClass, "", style, c.left, c.top, c.width, c.height, parent->hwnd(),
+  // The caption is also the window's text, so that screen readers and other
+  // programs that ask a window for its text see what the label shows.
+  HWND h = CreateWindowExA(ex_style, kLabelClass, unit->caption.c_str(), style, c.left, c.top, c.width, c.height, parent->hwnd(),
                            ChildId(info.unit), ModuleInstance(), nullptr);
   if (!h) {
     delete unit;
@@ -159,7 +161,10 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
 bool WriteLabelProperty(UnitObject* object, std::int32_t index, const RawProperty& value) {
   auto* unit = static_cast<LabelUnit*>(object);
   switch (index) {
-    case label_prop::kCaption: unit->caption = TextOfRaw(value); break;
+    case label_prop::kCaption:
+      unit->caption = TextOfRaw(value);
+      if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->caption.c_str());
+      break;
     case label_prop::kEffect: unit->effect = IntOfRaw(value); break;
     case label_prop::kBorder:
       unit->border = IntOfRaw(value);

@@ -1,18 +1,25 @@
 #include "ui/win/program_libraries.h"
 
+#include "runtime/win/internet.h"
+#include "runtime/win/shell.h"
+#include "ui/win/core_library.h"
 #include "ui/win/core_unit_types.h"
+#include "ui/win/drop_target.h"
 
 namespace bv {
 
-// The libraries the program carries, by number: core 0 (CoreLibrary), drag and
-// drop 1 (DragDropLibrary), internet 2 (InternetLibrary), operating-system
-// interface 3 (OsLibrary) and application interface 4 (AppLibrary). Each joins
-// this table together with the commands it is built from.
-void InstallProgramLibraries() {}
+// The numbers are fixed: a command call names its library by number.
+void InstallProgramLibraries() {
+  SetLibrary(0, &CoreLibrary());
+  SetLibrary(1, &DragDropLibrary());
+  SetLibrary(2, &InternetLibrary());
+  SetLibrary(3, &OsLibrary());
+  SetLibrary(4, &AppLibrary());
+}
 
 void RegisterProgramUnitTypes() {
   RegisterCoreUnitTypes();
-  // The drop target's type joins here with its library.
+  RegisterDropTargetType();
 }
 
 }  // namespace bv

@@ -1,0 +1,328 @@
+#!/usr/bin/env bash
+# Drives the real Brisvale.exe as a user would, in the sandbox of sandbox.sh:
+# stand-in sites on 127.0.0.1:80 under the two real host names, a Game folder
+# with a stand-in client, real XDND drops from an X source, real clicks, boxes
+# read and answered from outside. One scenario per block below; each starts
+# the program afresh (from another working folder than its own).
+#
+#   brisvale_test.sh            (E2E_BUILD: the Windows build tree;
+#                                BRISVALE_ARTIFACTS: where screenshots go)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+export E2E_BUILD=${E2E_BUILD:-$root/build/win}
+
+if [ "${1:-}" != "--inner" ]; then
+  . "$root/scripts/wine-lib.sh"
+  if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
+    echo "SKIP: network namespaces need root here"; exit 77
+  fi
+  wine_ensure_display --private || exit 2
+  prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
+  work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-brisvale.XXXXXX")
+  cleanup() {
+    rm -rf "$prefix" "$work"
+    wine_stop_display
+  }
+  trap cleanup EXIT
+  WINEPREFIX=$prefix E2E_WORK=$work "$here/sandbox.sh" --timeout 540 -- bash "$0" --inner
+  exit $?
+fi
+
+# ---- inside the sandbox ------------------------------------------------------------------
+. "$root/scripts/wine-lib.sh"
+. "$here/e2e-lib.sh"
+export WINEPREFIX E2E_WORK
+work=$E2E_WORK
+drive=$WINEPREFIX/drive_c
+artifacts=${BRISVALE_ARTIFACTS:-$work/artifacts}
+mkdir -p "$artifacts" "$work/batches"
+
+# Batches to drop: the sample, a variant with another game key, the markers in
+# other letter case, one without the left marker, one without "goto :eof".
+sample=$here/data/spectate.bat
+cp "$sample" "$work/batches/first.bat"
+sed 's/key 123 KR/key 456 KR/' "$sample" >"$work/batches/second.bat"
+sed 's/if exist "League of Legends.exe" (/IF EXIST "league of legends.EXE" (/; s/goto :eof/GOTO :EOF/' \
+  "$sample" >"$work/batches/upper case.bat"
+sed 's/if exist "League of Legends.exe" (/if exist "client.exe" (/' "$sample" >"$work/batches/no-left.bat"
+sed 's/goto :eof/exit \/b/' "$sample" >"$work/batches/no-right.bat"
+
+sites=""
+# sites ARGS...: (re)starts the stand-in sites with the given options; the
+# requests of this start are recorded in $records.
+sites() {
+  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
+  records=$work/records.$RANDOM
+  mkdir -p "$records"
+  rm -f "$work/sites.ready"
+  /usr/bin/python3 "$here/standin_sites.py" --port 80 --lifetime 500 --record "$records" \
+    --ready-file "$work/sites.ready" "$@" &
+  sites=$!
+  e2e_wait_for "$work/sites.ready" "" 10
+}
+
+tool=""
+# start_tool GAME_DIR: copies the exe into GAME_DIR and starts it from another
+# working folder; waits for its window and reads it into $work/window.txt.
+start_tool() {
+  game=$1
+  mkdir -p "$game"
+  cp "$E2E_BUILD/bin/Brisvale.exe" "$game/"
+  rm -f "$work/exit"
+  (cd "$work" && wine "$(e2e_winpath "$game/Brisvale.exe")" >/dev/null 2>&1; echo $? >"$work/exit") &
+  tool=$!
+}
+
+# read_window: what the main window shows now, as another program reads it.
+read_window() {
+  wine "$E2E_BUILD/tools/window_texts.exe" Brisvale 30000 "$(e2e_winpath "$work/window.txt")" >/dev/null 2>&1
+}
+
+# unit_text L,T: the text of the child window at client position L,T.
+unit_text() {
+  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* .* text_utf8=\(.*\)$/\1/p" "$work/window.txt" | tr -d '\r'
+}
+
+# unit_centre L,T: screen position of the centre of the child at client L,T.
+unit_centre() {
+  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p" \
+    "$work/window.txt" | head -n 1 | { read -r l t r b; echo $(((l + r) / 2)) $(((t + b) / 2)); }
+}
+
+label3() { unit_text 80,56; }
+label4() { unit_text 80,80; }
+
+# drop FILE...: a real XDND drag of the files onto the window's big label.
+# The drop target answers every drop as not completed (a move must never
+# delete the batch), so the source sees "refused" (5) or completion (0).
+drop() {
+  local x y rc
+  read -r x y <<<"$(unit_centre 8,0)"
+  "$E2E_BUILD/tools/xdnd_drag" --timeout 15 "$x" "$y" "$@" >"$work/drag.log" 2>&1
+  rc=$?
+  [ $rc -eq 0 ] || [ $rc -eq 5 ]
+}
+
+click_unit() {
+  local x y
+  read -r x y <<<"$(unit_centre "$1")"
+  e2e_click "$x" "$y"
+}
+
+# close_tool: a click on the window's close box, then the exit code.
+close_tool() {
+  local l t r b cx cy
+  read -r l t r b cx cy <<<"$(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5 \6/p' "$work/window.txt" | tr -d '\r')"
+  # The close box sits at the caption's right end: one frame width in from
+  # the right edge, half a caption down from the top.
+  e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
+  tool_exited 20
+}
+
+# tool_exited SECONDS: the program has ended with exit code 0.
+tool_exited() {
+  e2e_wait_for "$work/exit" "" "$1" && [ "$(cat "$work/exit")" = 0 ]
+}
+
+same_file() { cmp -s "$1" "$2"; }
+empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }
+count_runs() { grep -c '^cmdline=' "$1" 2>/dev/null || echo 0; }
+
+# A request as the site received it: exactly the request line, the host, the
+# agent and the one Accept header, in any order after the first line.
+request_ok() {
+  local log=$1 line=$2 host=$3
+  /usr/bin/python3 - "$log" "$line" "$host" <<'EOF'
+import sys
+text = open(sys.argv[1], "rb").read().decode("latin-1")
+blocks = [b for b in text.split("=== request ") if b.strip()]
+if len(blocks) != 1:
+    sys.exit(f"{len(blocks)} requests")
+lines = blocks[0].split("\n")[1:]
+lines = [l.rstrip("\r") for l in lines if l.strip()]
+want_first = sys.argv[2]
+want = {"Host: " + sys.argv[3], "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)", "Accept: */*"}
+if lines[0] != want_first or set(lines[1:]) != want or len(lines) != 4:
+    sys.exit(f"got {lines!r}")
+EOF
+}
+
+# ==== 1. Equal versions, Game folder C:\Game ==========================================================
+sites --home-version 14.3.1 --stats-version 14.3.1
+game=$drive/Game
+e2e_game_folder "$game"
+e2e_register_browser 'C:\Game\opened.log'
+start_tool "$game"
+e2e_check "equal: window comes up" read_window || cat "$work/window.txt"
+e2e_check "equal: Chinese-server version shown" test "$(label3)" = "14.3.1"
+e2e_check "equal: Korean-server version shown" test "$(label4)" = "14.3.1"
+e2e_check "equal: home page request line, agent and Accept" \
+  request_ok "$records/lol.qq.com.log" "GET / HTTP/1.0" lol.qq.com
+e2e_check "equal: statistics request line, agent and Accept" \
+  request_ok "$records/www.op.gg.log" "GET /champion/statistics HTTP/1.0" www.op.gg
+e2e_screenshot "$artifacts/e2e_main_window.png"
+
+e2e_expected_ob "$work/batches/first.bat" >"$work/expected-first.bat"
+drop "$work/batches/first.bat"
+e2e_check "equal: dropped batch becomes ob.bat byte for byte" \
+  bash -c "sleep 1; cmp '$work/expected-first.bat' '$game/ob.bat'" || od -c "$game/ob.bat" | head
+client_first() {
+  e2e_wait_for "$game/standin_client.log" "cwd=" 20 &&
+    grep -qF 'cmdline="C:\Game\League of Legends.exe" "spectator 127.0.0.1:8080 key 123 KR" -UseRads -Locale=ko_KR -GameBaseDir=..' \
+      "$game/standin_client.log" &&
+    grep -qxF $'cwd=C:\\Game\r' "$game/standin_client.log"
+}
+e2e_check "equal: batch ran in the Game folder and started the client to spectate" client_first ||
+  cat "$game/standin_client.log"
+
+drop "$work/batches/second.bat"
+e2e_expected_ob "$work/batches/second.bat" >"$work/expected-second.bat"
+client_second() { e2e_wait_for "$game/standin_client.log" "key 456 KR" 20 && [ "$(count_runs "$game/standin_client.log")" = 2 ]; }
+e2e_check "equal: a second drop runs the new batch" client_second || cat "$game/standin_client.log"
+e2e_check "equal: a second drop overwrites ob.bat" same_file "$work/expected-second.bat" "$game/ob.bat"
+
+drop "$work/batches/upper case.bat"
+e2e_expected_ob "$work/batches/upper case.bat" >"$work/expected-upper.bat"
+e2e_check "equal: markers in other letter case still convert" \
+  bash -c "sleep 1; cmp -s '$work/expected-upper.bat' '$game/ob.bat' && test -s '$game/ob.bat'"
+e2e_wait_for "$game/standin_client.log" "cmdline=" 1 # let that run finish before counting
+sleep 2
+
+runs=$(count_runs "$game/standin_client.log")
+for bad in no-left.bat no-right.bat; do
+  drop "$work/batches/$bad"
+  e2e_check "equal: $bad gives an empty ob.bat" bash -c "sleep 1; test -f '$game/ob.bat' && test ! -s '$game/ob.bat'"
+done
+cp "$game/ob.bat" "$work/keep.bat"; printf 'x' >"$game/ob.bat"
+drop "$work/batches/first.bat" "$work/batches/second.bat"
+e2e_check "equal: several files at once give an empty ob.bat" bash -c "sleep 1; test -f '$game/ob.bat' && test ! -s '$game/ob.bat'"
+sleep 1
+e2e_check "equal: empty batches start no client" test "$(count_runs "$game/standin_client.log")" = "$runs"
+
+desktop=$drive/users/$(id -un)/Desktop
+rm -f "$desktop/Brisvale.lnk"
+click_unit 112,56
+link_ok() {
+  e2e_wait_for "$desktop/Brisvale.lnk" "" 10 && sleep 0.5 &&
+    /usr/bin/python3 "$here/lnk.py" "$desktop/Brisvale.lnk" >"$work/link.json" &&
+    /usr/bin/python3 - "$work/link.json" <<'EOF'
+import json, sys
+j = json.load(open(sys.argv[1]))
+target = j["local_base_path"] or j["idlist_path"]
+assert target.lower() == "c:\\game\\brisvale.exe", target
+assert j["arguments"] is None and j["working_dir"] is None and j["name"] is None, j
+assert j["show_command"] == 5, j["show_command"]
+EOF
+}
+e2e_check "equal: the shortcut button writes the desktop link to the tool" link_ok || cat "$work/link.json"
+
+click_unit 248,56
+e2e_check "equal: the site button hands www.op.gg to the shell" \
+  e2e_wait_for "$game/opened.log" '"http://www.op.gg"' 15 || cat "$game/opened.log"
+
+read_window
+e2e_check "equal: closing the window ends the program with 0" close_tool
+wait "$tool" 2>/dev/null
+
+# ==== 2. A Game folder whose path holds spaces ==========================================================
+spaced="$drive/Program Files/Tencent Games/英雄联盟/Game"
+e2e_game_folder "$spaced"
+# What an unquoted command line would start first.
+cp "$E2E_BUILD/tools/standin_client.exe" "$drive/Program.exe"
+start_tool "$spaced"
+read_window
+drop "$work/batches/first.bat"
+e2e_check "spaces: ob.bat written in the Game folder" \
+  bash -c "sleep 1; cmp -s '$work/expected-first.bat' '$spaced/ob.bat'"
+client_spaced() {
+  e2e_wait_for "$spaced/standin_client.log" "cwd=" 20 &&
+    iconv -f GBK -t UTF-8 "$spaced/standin_client.log" | grep -qF 'cwd=C:\Program Files\Tencent Games\英雄联盟\Game'
+}
+e2e_check "spaces: the batch started the client from its folder" client_spaced ||
+  iconv -f GBK -t UTF-8 "$spaced/standin_client.log"
+e2e_check "spaces: no program named by the path's first word started" test ! -e "$drive/standin_client.log"
+read_window
+close_tool
+wait "$tool" 2>/dev/null
+
+# ==== 3. Versions differ ========================================================================================
+sites --home-version 14.3.1 --stats-version 14.4.1
+game=$drive/Game3
+e2e_game_folder "$game"
+start_tool "$game"
+read_window
+e2e_check "differ: both versions shown" test "$(label3)/$(label4)" = "14.3.1/14.4.1"
+drop "$work/batches/first.bat"
+e2e_answer_box "信息：" 1 "$work/box.txt" 15000
+differ_box() {
+  [ "$(e2e_box_field "$work/box.txt" found)" = 1 ] &&
+    [ "$(e2e_box_field "$work/box.txt" text_utf8)" = "必须国服韩服版本一致才能够OB，请等待国服版本的更新" ] &&
+    [ "$(e2e_box_field "$work/box.txt" caption_hex)" = "d0c5cfa2a3ba" ] &&
+    [ "$(e2e_box_field "$work/box.txt" buttons)" = "1" ] &&
+    [ "$(e2e_box_field "$work/box.txt" icon)" = "0" ]
+}
+e2e_check "differ: a drop shows the wait-for-update box" differ_box || cat "$work/box.txt"
+sleep 1
+e2e_check "differ: no ob.bat written" test ! -e "$game/ob.bat"
+e2e_check "differ: no client started" test ! -e "$game/standin_client.log"
+read_window
+close_tool
+wait "$tool" 2>/dev/null
+
+# ==== 4. Both sites down: both versions empty, and equal ========================================================
+sites --home-down --stats-down
+game=$drive/Game4
+e2e_game_folder "$game"
+start_tool "$game"
+read_window
+e2e_check "down: both versions empty" test "$(label3)/$(label4)" = "/"
+drop "$work/batches/first.bat"
+e2e_check "down: empty versions count as equal, the batch converts" \
+  bash -c "sleep 1; cmp -s '$work/expected-first.bat' '$game/ob.bat'"
+e2e_check "down: and runs" e2e_wait_for "$game/standin_client.log" "cwd=" 20
+read_window
+close_tool
+wait "$tool" 2>/dev/null
+
+# ==== 5. One site down: the versions differ =====================================================================
+sites --home-version 14.3.1 --stats-down
+game=$drive/Game5
+e2e_game_folder "$game"
+start_tool "$game"
+read_window
+e2e_check "one down: one version shown, the other empty" test "$(label3)/$(label4)" = "14.3.1/"
+drop "$work/batches/first.bat"
+e2e_answer_box "信息：" 1 "$work/box5.txt" 15000
+e2e_check "one down: a drop shows the wait-for-update box" \
+  test "$(e2e_box_field "$work/box5.txt" text_utf8)" = "必须国服韩服版本一致才能够OB，请等待国服版本的更新"
+e2e_check "one down: no ob.bat written" test ! -e "$game/ob.bat"
+read_window
+close_tool
+wait "$tool" 2>/dev/null
+
+# ==== 6. Client missing: the placement box, then the program ends by itself ========================================
+sites --home-version 14.3.1 --stats-version 14.3.1
+game=$drive/NotGame
+start_tool "$game"
+e2e_answer_box "信息：" 1 "$work/box6.txt" 30000
+missing_box() {
+  local want
+  want=$(printf '%s' '请把程序放入X:\腾讯游戏\英雄联盟\Game 里' | iconv -f UTF-8 -t GBK | od -An -tx1 | tr -d ' \n')
+  [ "$(e2e_box_field "$work/box6.txt" found)" = 1 ] &&
+    [ "$(e2e_box_field "$work/box6.txt" text_hex)" = "$want" ] &&
+    [ "$(e2e_box_field "$work/box6.txt" caption_hex)" = "d0c5cfa2a3ba" ] &&
+    [ "$(e2e_box_field "$work/box6.txt" buttons)" = "1" ]
+}
+e2e_check "missing: the box tells where to put the tool" missing_box || cat "$work/box6.txt"
+e2e_check "missing: after the box the program ends with 0" tool_exited 20
+e2e_check "missing: both pages were fetched all the same" \
+  bash -c "test -s '$records/lol.qq.com.log' && test -s '$records/www.op.gg.log'"
+e2e_check "missing: nothing written" test ! -e "$game/ob.bat"
+wait "$tool" 2>/dev/null
+
+kill "$sites" 2>/dev/null
+wait "$sites" 2>/dev/null
+wineserver -k >/dev/null 2>&1
+echo "$e2e_failures check(s) failed"
+[ "$e2e_failures" -eq 0 ]

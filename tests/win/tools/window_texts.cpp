@@ -1,0 +1,122 @@
+// Reads a program's window from outside, as a screen reader would, for
+// end-to-end tests: the child windows with their class, place and text.
+//   window_texts.exe TITLE TIMEOUT_MS OUTFILE
+// TITLE: the exact caption of a visible top-level window (GBK here; pass UTF-8
+// on the Linux side). Waits up to TIMEOUT_MS for it.
+// OUTFILE gets CR LF lines:
+//   found=0|1
+//   window pid=N screen=L,T,R,B client_origin=X,Y
+//   child class=C visible=0|1 client=L,T,R,B screen=L,T,R,B text_hex=H text_utf8=U
+// (one child line per descendant window, in enumeration order; client= is
+// relative to the top-level window's client area, screen= absolute).
+// Exit code 0 when the window was found, 1 when not, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/win/support/win_test.h"
+
+namespace {
+
+std::string HexOf(const std::string& s) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : s) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string Utf8Of(const std::string& gbk) {
+  if (gbk.empty()) return "";
+  int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
+  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(m), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+  std::string escaped;
+  for (char c : out) {
+    if (c == '\r') escaped += "\\r";
+    else if (c == '\n') escaped += "\\n";
+    else if (c == '\t') escaped += "\\t";
+    else escaped += c;
+  }
+  return escaped;
+}
+
+// WM_GETTEXT is carried across processes by the system; a hung target must
+// not hang the reader.
+std::string TextOf(HWND h) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return "";
+  std::string text(length + 1, '\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutA(h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           2000, &got))
+    return "";
+  text.resize(got);
+  return text;
+}
+
+std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+struct Walk {
+  HWND top;
+  std::string out;
+};
+
+BOOL CALLBACK OnChild(HWND child, LPARAM param) {
+  auto* walk = reinterpret_cast<Walk*>(param);
+  char cls[128] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  RECT screen{};
+  GetWindowRect(child, &screen);
+  RECT client = screen;
+  MapWindowPoints(nullptr, walk->top, reinterpret_cast<POINT*>(&client), 2);
+  const std::string text = TextOf(child);
+  walk->out += std::string("child class=") + cls + " visible=" + (IsWindowVisible(child) ? "1" : "0") +
+               " client=" + RectText(client) + " screen=" + RectText(screen) + " text_hex=" + HexOf(text) +
+               " text_utf8=" + Utf8Of(text) + "\r\n";
+  return TRUE;
+}
+
+HWND FindVisible(const char* title, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND h = FindWindowA(nullptr, title);
+    if (h && IsWindowVisible(h)) return h;
+    if (GetTickCount() - start >= timeout_ms) return nullptr;
+    Sleep(100);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: window_texts.exe TITLE TIMEOUT_MS OUTFILE\n");
+    return 2;
+  }
+  HWND top = FindVisible(argv[1], static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+  Walk walk{top, std::string("found=") + (top ? "1" : "0") + "\r\n"};
+  if (top) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    RECT screen{};
+    GetWindowRect(top, &screen);
+    POINT origin{0, 0};
+    ClientToScreen(top, &origin);
+    walk.out += "window pid=" + std::to_string(pid) + " screen=" + RectText(screen) +
+                " client_origin=" + std::to_string(origin.x) + "," + std::to_string(origin.y) + "\r\n";
+    EnumChildWindows(top, OnChild, reinterpret_cast<LPARAM>(&walk));
+  }
+  if (!bvtest::WriteWholeFile(argv[3], walk.out)) return 2;
+  return top ? 0 : 1;
+}
