@@ -130,6 +130,17 @@ TEST_F(NativeUnits, WritingContentRaisesOneChangeAndTheControlShowsIt) {
   EXPECT_EQ(g_changes, 2);  // the user's edit is a change too
 }
 
+TEST_F(NativeUnits, LabelCaptionIsAlsoTheWindowText) {
+  char shown[32] = {};
+  GetWindowTextA(Hwnd(kLabel), shown, sizeof shown);
+  EXPECT_STREQ(shown, "cap");  // from the template
+  Write(kLabel, "14.3.1");
+  GetWindowTextA(Hwnd(kLabel), shown, sizeof shown);
+  EXPECT_STREQ(shown, "14.3.1");
+  Write(kLabel, nullptr);
+  EXPECT_EQ(GetWindowTextLengthA(Hwnd(kLabel)), 0);
+}
+
 TEST_F(NativeUnits, ButtonClickRaisesItsEvent) {
   SendMessageA(Hwnd(kSelf), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd(kButton)), BN_CLICKED),
                reinterpret_cast<LPARAM>(Hwnd(kButton)));
