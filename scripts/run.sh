@@ -62,8 +62,8 @@ set +e
 export WINEPREFIX
 out=$DEMO_OUT
 game=$WINEPREFIX/drive_c/Game
-batch=$out/spectate.bat
-cp "$e2e/data/spectate.bat" "$batch"
+batch=$out/live_game.bat
+cp "$e2e/data/live_game.bat" "$batch"
 
 /usr/bin/python3 "$e2e/standin_sites.py" --port 80 --lifetime 3600 --record "$out/requests" \
   --home-version "$home" --stats-version "$stats" --ready-file "$out/.sites" &

@@ -40,7 +40,7 @@ mkdir -p "$artifacts" "$work/batches"
 
 # Batches to drop: the sample, a variant with another game key, the markers in
 # other letter case, one without the left marker, one without "goto :eof".
-sample=$here/data/spectate.bat
+sample=$here/data/live_game.bat
 cp "$sample" "$work/batches/first.bat"
 sed 's/key 123 KR/key 456 KR/' "$sample" >"$work/batches/second.bat"
 sed 's/if exist "League of Legends.exe" (/IF EXIST "league of legends.EXE" (/; s/goto :eof/GOTO :EOF/' \

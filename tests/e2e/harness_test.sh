@@ -70,7 +70,7 @@ e2e_check "other hosts get 404 from the stand-ins" bash -c "curl -s -o /dev/null
 
 # ---- the stand-in client, started as a converted batch starts it ------------------------------------
 e2e_game_folder "$game"
-e2e_expected_ob "$here/data/spectate.bat" >"$game/ob.bat"
+e2e_expected_ob "$here/data/live_game.bat" >"$game/ob.bat"
 e2e_check "sample batch converts to its commands" grep -q '@start "" "League of Legends.exe" "spectator 127.0.0.1:8080 key 123 KR" "-UseRads"' "$game/ob.bat"
 (cd "$game" && timeout 60 wine cmd /c "C:\\Game\\ob.bat" >/dev/null 2>&1)
 client_ok() {
@@ -90,8 +90,8 @@ e2e_check "a bare www. host reaches the browser as http://" e2e_wait_for "$game/
 
 # ---- a real drop of two files from an X source -----------------------------------------------------------
 mkdir -p "$work/batches/with space"
-cp "$here/data/spectate.bat" "$work/batches/a.bat"
-cp "$here/data/spectate.bat" "$work/batches/with space/观战 2.bat"
+cp "$here/data/live_game.bat" "$work/batches/a.bat"
+cp "$here/data/live_game.bat" "$work/batches/with space/观战 2.bat"
 timeout 60 wine "$E2E_BUILD/tools/drop_recorder.exe" "$(e2e_winpath "$work/drop.log")" 30000 100 100 400 300 &
 recorder=$!
 e2e_wait_for "$work/drop.log" "ready" 30

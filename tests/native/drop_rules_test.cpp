@@ -114,7 +114,7 @@ TEST(DroppedText, LengthStopsAtNulOrAtTheBlockEnd) {
 }
 
 TEST(DroppedText, OnePathHasNoLineEnd) {
-  EXPECT_EQ(bv::JoinDroppedPaths({"C:\\a\\spectate.bat"}), "C:\\a\\spectate.bat");
+  EXPECT_EQ(bv::JoinDroppedPaths({"C:\\a\\live_game.bat"}), "C:\\a\\live_game.bat");
 }
 
 TEST(DroppedText, SeveralPathsEachEndInCrLf) {

@@ -235,14 +235,14 @@ constexpr DWORD kAllEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LIN
 TEST_F(DropTargetTest, OneFileGivesExactlyItsPath) {
   ASSERT_TRUE(Register(g_parent));
   TestData d;
-  d.Files({"C:\\games\\spectate.bat"});
+  d.Files({"C:\\games\\live_game.bat"});
   DWORD enter = 0, drop = 0;
   EXPECT_EQ(Drag(&d, 0, kAllEffects, &enter, &drop), E_FAIL) << "a drop is never reported as done";
   EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
   EXPECT_EQ(drop, DWORD(DROPEFFECT_COPY)) << "the chosen effect stays in the caller's effect";
   ASSERT_EQ(g_seen.size(), 1u);
   EXPECT_EQ(g_seen[0].event, 3);
-  EXPECT_EQ(g_seen[0].text, "C:\\games\\spectate.bat") << Hex(g_seen[0].text);
+  EXPECT_EQ(g_seen[0].text, "C:\\games\\live_game.bat") << Hex(g_seen[0].text);
 }
 
 TEST_F(DropTargetTest, ThreeFilesGiveOneTextEachPathEndingInCrLf) {

@@ -206,6 +206,34 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+std::string HexPacked(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string GbkToUtf8Shown(const std::string& gbk) {
+  if (gbk.empty()) return "";
+  const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
+  const int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(m), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, utf8.data(), m, nullptr, nullptr);
+  std::string shown;
+  for (char c : utf8) {
+    if (c == '\r') shown += "\\r";
+    else if (c == '\n') shown += "\\n";
+    else if (c == '\t') shown += "\\t";
+    else shown += c;
+  }
+  return shown;
+}
+
 }  // namespace bvtest
 
 // Runs a child scenario when asked to, the tests otherwise. main() lives in a

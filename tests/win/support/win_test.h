@@ -72,6 +72,12 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // Hex dump for assertion messages about byte texts.
 std::string Hex(const std::string& bytes);
 
+// For the report files of the helper programs, one field per word: the bytes
+// as hex without spaces, and GBK text as UTF-8 with CR, LF and tab shown as
+// \r, \n and \t.
+std::string HexPacked(const std::string& bytes);
+std::string GbkToUtf8Shown(const std::string& gbk);
+
 // What every test program's main does: a child scenario when started with
 // --child=NAME, the tests otherwise.
 int RunTestProgram(int argc, char** argv);

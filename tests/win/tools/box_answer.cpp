@@ -21,37 +21,6 @@
 
 #include "tests/win/support/win_test.h"
 
-namespace {
-
-std::string HexOf(const std::string& s) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-std::string Utf8Of(const std::string& gbk) {
-  if (gbk.empty()) return "";
-  int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, out.data(), m, nullptr, nullptr);
-  std::string escaped;
-  for (char c : out) {
-    if (c == '\r') escaped += "\\r";
-    else if (c == '\n') escaped += "\\n";
-    else escaped += c;
-  }
-  return escaped;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   if (argc != 5) {
     std::fprintf(stderr, "usage: box_answer.exe CAPTION PRESS TIMEOUT_MS OUTFILE\n");
@@ -68,10 +37,10 @@ int main(int argc, char** argv) {
     GetWindowThreadProcessId(box.hwnd, &pid);
     std::string buttons;
     for (int id : box.buttons) buttons += (buttons.empty() ? "" : ",") + std::to_string(id);
-    out += "caption_hex=" + HexOf(box.caption) + "\r\n";
-    out += "text_hex=" + HexOf(box.text) + "\r\n";
-    out += "caption_utf8=" + Utf8Of(box.caption) + "\r\n";
-    out += "text_utf8=" + Utf8Of(box.text) + "\r\n";
+    out += "caption_hex=" + bvtest::HexPacked(box.caption) + "\r\n";
+    out += "text_hex=" + bvtest::HexPacked(box.text) + "\r\n";
+    out += "caption_utf8=" + bvtest::GbkToUtf8Shown(box.caption) + "\r\n";
+    out += "text_utf8=" + bvtest::GbkToUtf8Shown(box.text) + "\r\n";
     out += "buttons=" + buttons + "\r\n";
     out += std::string("icon=") + (box.has_icon ? "1" : "0") + "\r\n";
     out += std::string("owner=") + (box.owner ? "1" : "0") + "\r\n";

@@ -20,34 +20,6 @@
 
 namespace {
 
-std::string HexOf(const std::string& s) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-std::string Utf8Of(const std::string& gbk) {
-  if (gbk.empty()) return "";
-  int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, out.data(), m, nullptr, nullptr);
-  std::string escaped;
-  for (char c : out) {
-    if (c == '\r') escaped += "\\r";
-    else if (c == '\n') escaped += "\\n";
-    else if (c == '\t') escaped += "\\t";
-    else escaped += c;
-  }
-  return escaped;
-}
-
 // WM_GETTEXT is carried across processes by the system; a hung target must
 // not hang the reader.
 std::string TextOf(HWND h) {
@@ -82,8 +54,8 @@ BOOL CALLBACK OnChild(HWND child, LPARAM param) {
   MapWindowPoints(nullptr, walk->top, reinterpret_cast<POINT*>(&client), 2);
   const std::string text = TextOf(child);
   walk->out += std::string("child class=") + cls + " visible=" + (IsWindowVisible(child) ? "1" : "0") +
-               " client=" + RectText(client) + " screen=" + RectText(screen) + " text_hex=" + HexOf(text) +
-               " text_utf8=" + Utf8Of(text) + "\r\n";
+               " client=" + RectText(client) + " screen=" + RectText(screen) + " text_hex=" + bvtest::HexPacked(text) +
+               " text_utf8=" + bvtest::GbkToUtf8Shown(text) + "\r\n";
   return TRUE;
 }
 
