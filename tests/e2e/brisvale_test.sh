@@ -200,6 +200,21 @@ e2e_check "equal: several files at once give an empty ob.bat" bash -c "sleep 1; 
 sleep 1
 e2e_check "equal: empty batches start no client" test "$(count_runs "$game/standin_client.log")" = "$runs"
 
+# ob.bat held open by another program: it cannot be replaced, and what the
+# folder holds under that name (here a batch that would start the client) is
+# not run either.
+e2e_expected_ob "$work/batches/first.bat" >"$game/ob.bat"
+runs=$(count_runs "$game/standin_client.log")
+wine "$E2E_BUILD/tools/hold_file.exe" 'C:\Game\ob.bat' 15 "$(e2e_winpath "$work/held")" >/dev/null 2>&1 &
+holder=$!
+e2e_wait_for "$work/held" "held" 20
+drop "$work/batches/second.bat"
+sleep 3
+e2e_check "held: ob.bat that cannot be written keeps its old content" same_file "$work/expected-first.bat" "$game/ob.bat"
+e2e_check "held: and the old batch is not run" test "$(count_runs "$game/standin_client.log")" = "$runs"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+
 desktop=$drive/users/$(id -un)/Desktop
 rm -f "$desktop/Brisvale.lnk"
 click_unit 112,56
