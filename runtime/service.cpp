@@ -26,7 +26,15 @@ std::intptr_t ReleaseArrayService(std::intptr_t type, std::intptr_t block) {
   ReleaseArray(static_cast<std::uint32_t>(type), reinterpret_cast<void*>(block));
   return 0;
 }
+// Sizes are 32-bit counts; a wider argument must fail rather than be cut to
+// its low half, which would hand back a block smaller than the one asked for.
+bool FitsSize(std::intptr_t size) { return size == static_cast<std::int32_t>(size); }
+
 std::intptr_t AllocateService(std::intptr_t size, std::intptr_t flag) {
+  if (!FitsSize(size)) {
+    if (flag != 0) return 0;
+    AllocationFailed(INT32_MAX);
+  }
   auto n = static_cast<std::int32_t>(size);
   return reinterpret_cast<std::intptr_t>(flag == 0 ? Allocate(n) : TryAllocate(n));
 }
@@ -35,6 +43,7 @@ std::intptr_t ReleaseService(std::intptr_t p, std::intptr_t) {
   return 0;
 }
 std::intptr_t ReallocateService(std::intptr_t p, std::intptr_t size) {
+  if (!FitsSize(size)) AllocationFailed(INT32_MAX);
   return reinterpret_cast<std::intptr_t>(Reallocate(reinterpret_cast<void*>(p), static_cast<std::int32_t>(size)));
 }
 std::intptr_t FatalService(std::intptr_t message, std::intptr_t) {

@@ -39,13 +39,13 @@ const Range* FindRange(const void* p) {
   return nullptr;
 }
 
-[[noreturn]] void AllocationFailed(std::int32_t size) {
+}  // namespace
+
+void AllocationFailed(std::int32_t size) {
   char message[64];
   std::snprintf(message, sizeof message, texts::kAllocationFailed, size);
   FatalRuntimeError(message, 0);
 }
-
-}  // namespace
 
 void RegisterConstantRange(const void* start, std::ptrdiff_t size) {
   if (size <= 0 || !start || g_range_count == kMaxRanges) return;
@@ -92,6 +92,9 @@ std::int32_t TextLen(const char* t) { return t ? static_cast<std::int32_t>(std::
 
 char* MakeText(const void* bytes, std::int32_t n) {
   if (n < 1) return nullptr;
+  // n + 1 must still be a 32-bit count; beyond it the request fails like any
+  // other that is too large, instead of wrapping to a negative size.
+  if (n == INT32_MAX) AllocationFailed(INT32_MAX);
   auto t = static_cast<char*>(Allocate(n + 1));
   std::memcpy(t, bytes, static_cast<std::size_t>(n));
   t[n] = '\0';
@@ -102,6 +105,9 @@ char* CopyText(const char* t) { return MakeText(t, TextLen(t)); }
 
 std::uint8_t* MakeByteSet(const void* bytes, std::int32_t n) {
   if (n <= 0) return nullptr;
+  // A byte set's header must fit in the 32-bit size as well (a text of nearly
+  // 2 GiB turned into bytes would otherwise wrap the count).
+  if (n > INT32_MAX - static_cast<std::int32_t>(sizeof(ByteSetHeader))) AllocationFailed(INT32_MAX);
   auto b = static_cast<std::uint8_t*>(Allocate(n + static_cast<std::int32_t>(sizeof(ByteSetHeader))));
   const ByteSetHeader h{1, n};
   std::memcpy(b, &h, sizeof h);
@@ -113,6 +119,7 @@ char* JoinTexts(std::int32_t count, const char* const* texts) {
   // Each argument is measured once; the block is allocated once.
   constexpr int kInline = 16;
   std::int32_t inline_lengths[kInline];
+  if (count > INT32_MAX / 4) AllocationFailed(INT32_MAX);  // the length table alone exceeds a 32-bit size
   std::int32_t* lengths = count <= kInline ? inline_lengths : static_cast<std::int32_t*>(Allocate(count * 4));
   std::int64_t total = 1;
   for (std::int32_t i = 0; i < count; ++i) {

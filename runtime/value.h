@@ -250,6 +250,9 @@ void ResetConstantRanges();
 void* Allocate(std::int32_t size);
 // Like Allocate but answers null instead of ending the program.
 void* TryAllocate(std::int32_t size);
+// The fatal error of a request no heap can satisfy; sizes beyond a 32-bit
+// count are reported as INT32_MAX. Never returns.
+[[noreturn]] void AllocationFailed(std::int32_t size);
 // Frees a block, Text or ByteSet; ignores null and constants.
 void Release(const void* p);
 // Resizes: null allocates, a constant gets a private copy of what fits before

@@ -142,5 +142,30 @@ TEST(FatalReportDeathTest, AllocationFailureEndsWithMinusOne) {
   EXPECT_EXIT(Allocate(-1), testing::ExitedWithCode(255), "-1");
 }
 
+// A count whose block (count plus NUL, header or length table) no longer fits
+// a 32-bit size is a failed request, reported at the largest size; it must not
+// wrap to a negative or small size. The bytes are never read: the request fails
+// first.
+TEST(FatalReportDeathTest, CountsBeyondA32BitSizeFailInsteadOfWrapping) {
+  EXPECT_EXIT(MakeText(kEmptyText, INT32_MAX), testing::ExitedWithCode(255), " 2147483647 ");
+  EXPECT_EXIT(MakeByteSet(kEmptyText, INT32_MAX - 7), testing::ExitedWithCode(255), " 2147483647 ");
+  const char* one[] = {"a"};
+  EXPECT_EXIT(JoinTexts(INT32_MAX / 4 + 1, one), testing::ExitedWithCode(255), " 2147483647 ");
+}
+
+TEST(FatalReportDeathTest, ServicesRefuseSizesWiderThan32Bits) {
+  if constexpr (sizeof(std::intptr_t) > 4) {
+    const std::intptr_t wide = (std::intptr_t{1} << 32) | 16;  // low half alone would be 16 bytes
+    EXPECT_EQ(RuntimeService(2024, wide, 1), 0) << "a non-zero flag answers null";
+    EXPECT_EQ(RuntimeService(2024, -wide, 1), 0);
+    EXPECT_EXIT(RuntimeService(2024, wide, 0), testing::ExitedWithCode(255), " 2147483647 ");
+    EXPECT_EXIT(RuntimeService(2026, 0, wide), testing::ExitedWithCode(255), " 2147483647 ");
+    void* p = Allocate(4);
+    EXPECT_EXIT(RuntimeService(2026, reinterpret_cast<std::intptr_t>(p), wide), testing::ExitedWithCode(255),
+                " 2147483647 ");
+    Release(p);
+  }
+}
+
 }  // namespace
 }  // namespace bv
