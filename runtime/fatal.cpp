@@ -1,5 +1,8 @@
 #include "runtime/fatal.h"
 
+#include <cstdio>
+#include <new>
+
 #include "runtime/platform.h"
 #include "runtime/program.h"
 #include "runtime/texts.h"
@@ -29,10 +32,25 @@ std::string FatalReportText(const char* message, std::int32_t code) {
 
 void FatalRuntimeError(const char* message, std::int32_t code) {
   BlockEvents();
-  // The report is built in std::string memory, not through Allocate: the heap
-  // may be the very thing that failed.
-  const std::string text = FatalReportText(message, code);
-  if (!g_hook || g_hook(message, code)) platform::ShowFatalReport(text.c_str(), texts::kFatalCaption);
+  // The heap may be the very thing that failed, and then even the report's
+  // string cannot grow: the report goes together in a fixed buffer instead (a
+  // very long message cut short), so that the box still shows and the exit
+  // code is still -1 rather than an escaping exception.
+  char spare[512];
+  const char* shown = spare;
+  std::string text;
+  try {
+    text = FatalReportText(message, code);
+    shown = text.c_str();
+  } catch (const std::bad_alloc&) {
+    std::size_t n = static_cast<std::size_t>(std::snprintf(spare, sizeof spare, "%s", texts::kFatalHeading));
+    if (code != 0 && n < sizeof spare)
+      n += static_cast<std::size_t>(
+          std::snprintf(spare + n, sizeof spare - n, "%s%d\r\n\r\n", texts::kFatalCodeLabel, static_cast<int>(code)));
+    if (message && *message && n < sizeof spare)
+      std::snprintf(spare + n, sizeof spare - n, "%s%s\r\n", texts::kFatalMessageLabel, message);
+  }
+  if (!g_hook || g_hook(message, code)) platform::ShowFatalReport(shown, texts::kFatalCaption);
   ForgetEndCallback();
   EndProgram(-1);
 }
