@@ -84,27 +84,55 @@ std::int32_t ChooseReadSize(HINTERNET request, long long* announced_out) {
   return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
 }
 
+// Whether the platform's canonical form keeps double-byte text whole, asked
+// once. Wine counts the canonical address in UTF-16 units and converts it
+// back into that many bytes (plus one), so from the second GBK character on
+// the address comes back cut short, with no NUL.
+bool CanonicalFormKeepsDoubleBytes() {
+  static const bool keeps = [] {
+    const char probe[] = "http://h/\xD6\xD0\xCE\xC4";
+    char out[64] = {};
+    DWORD size = sizeof out - 1;
+    return InternetCanonicalizeUrlA(probe, out, &size, ICU_NO_ENCODE) && std::strcmp(out, probe) == 0;
+  }();
+  return keeps;
+}
+
+bool HasHighByte(const char* s) {
+  for (; *s; ++s)
+    if (static_cast<unsigned char>(*s) >= 0x80) return true;
+  return false;
+}
+
 // Steps 2 to 14 of a fetch; whatever `page` holds when this returns is the
 // result.
 void Fetch(const char* address, PageBuffer& page) {
   // Canonical form: "." and ".." resolved, unsafe characters kept as they are.
-  char canonical_local[kCanonicalChars];
+  // Where the platform would cut GBK text short, such an address is not
+  // fetched at all rather than fetched as a different one.
+  if (HasHighByte(address) && !CanonicalFormKeepsDoubleBytes()) return;
+  char canonical_local[kCanonicalChars] = {};
   char* canonical = canonical_local;
   DWORD canonical_size = kCanonicalChars;
+  DWORD buffer_size = kCanonicalChars;
   void* canonical_block = nullptr;
   if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || canonical_size == 0 || canonical_size > 0x7FFFFFF0u) return;
     // One more than asked for, in case the size reported leaves out the NUL.
-    canonical_block = TryAllocate(static_cast<std::int32_t>(canonical_size + 1));
+    buffer_size = canonical_size + 1;
+    canonical_block = TryAllocate(static_cast<std::int32_t>(buffer_size));
     if (!canonical_block) return;
     canonical = static_cast<char*>(canonical_block);
-    canonical_size += 1;
+    std::memset(canonical, 0, buffer_size);
+    canonical_size = buffer_size;
     if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
       Release(canonical_block);
       return;
     }
   }
   BlockGuard canonical_guard(canonical_block);
+  // A canonical form without its NUL inside the buffer is not read past.
+  if (!std::memchr(canonical, 0, buffer_size)) return;
 
   // A component of exactly the largest length is accepted: each buffer has
   // room for it and its NUL.

@@ -147,6 +147,24 @@ TEST_F(Http, DotSegmentsAreResolvedBeforeSending) {
   EXPECT_EQ(page.bytes, "hello body");
 }
 
+// GBK bytes in the path go out unchanged or the fetch sends nothing: never a
+// path cut short or run on past its end. Wine's canonical form of such an
+// address comes back cut short and unterminated, so there it is refused.
+TEST_F(Http, GbkPathIsSentWholeOrNotAtAll) {
+  const std::string gbk = "\xD6\xD0\xCE\xC4";  // two GBK characters
+  for (const std::string& path : {"/" + gbk, "/a/" + gbk + "?q=" + gbk, "/" + std::string(100, 'x') + gbk}) {
+    Page page;
+    std::vector<std::string> sent = RequestsFor(Url(path), &page);
+    if (sent.empty()) {
+      EXPECT_TRUE(page.null) << bvtest::Hex(path) << " gave " << bvtest::Hex(page.bytes);
+      continue;
+    }
+    ASSERT_EQ(sent.size(), 1u) << bvtest::Hex(path);
+    EXPECT_EQ(RequestLine(sent[0]), "GET " + path + " HTTP/1.0") << bvtest::Hex(RequestLine(sent[0]));
+    EXPECT_EQ(page.bytes, "page " + path.substr(0, path.find('?'))) << bvtest::Hex(page.bytes);
+  }
+}
+
 // Longer than the first canonical buffer of 2,084 characters, yet every part
 // fits its own limit: the second, larger buffer must be used.
 TEST_F(Http, AddressLongerThanFirstBufferStillFetched) {
