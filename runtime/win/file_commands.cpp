@@ -47,7 +47,9 @@ std::int32_t ButtonResult(int id) {
   }
 }
 
-bool ShownAsToText(TypeCode t) { return IsNumeric(t) || t == kTypeBool || t == kTypeDateTime; }
+// A numeric array carries a numeric type code with the array flag: it is no
+// number, and its element bytes are no message.
+bool ShownAsToText(TypeCode t) { return !IsArray(t) && (IsNumeric(t) || t == kTypeBool || t == kTypeDateTime); }
 
 }  // namespace
 

@@ -216,6 +216,9 @@ BVTEST_CHILD(info_box) {
   if (a.at(0) == "true") message = ValueRecord::Bool(true);
   if (a.at(0) == "int") message = ValueRecord::Int(-42);
   if (a.at(0) == "bytes") message = ValueRecord::ByteSetOf(bv::kEmptyByteSet);
+  // An array of integers whose element bytes spell "hi!": not a number.
+  static const std::int32_t kIntArray[] = {1, 2, 0x00216968, 0};
+  if (a.at(0) == "int_array") message = ValueRecord::Array(bv::kTypeInt, kIntArray);
   ValueRecord style = ValueRecord::Int(std::atoi(a.at(1).c_str()));
   if (a.size() > 2) return Call(bv::InfoBox, {message, style, T(a[2])}).AsInt();
   return Call(bv::InfoBox, {message, style}).AsInt();
@@ -265,11 +268,13 @@ TEST(InfoBox, NumbersAndLogicalsShowAsTextOtherTypesAsNothing) {
   EXPECT_EQ(box.text, "-42") << bvtest::Hex(box.text);
   EXPECT_EQ(bvtest::WaitChild(child), 0);
 
-  child = bvtest::StartChild("info_box", "bytes 0");
-  box = bvtest::AnswerBox("信息：", child.pid, IDOK);
-  EXPECT_TRUE(box.found);
-  EXPECT_EQ(box.text, "") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), 0);
+  for (const char* other : {"bytes 0", "int_array 0"}) {
+    child = bvtest::StartChild("info_box", other);
+    box = bvtest::AnswerBox("信息：", child.pid, IDOK);
+    EXPECT_TRUE(box.found) << other;
+    EXPECT_EQ(box.text, "") << other << ": " << bvtest::Hex(box.text);
+    EXPECT_EQ(bvtest::WaitChild(child), 0) << other;
+  }
 }
 
 // Task modality: the caller's own top-level windows are disabled while the box is open.
