@@ -50,6 +50,26 @@ TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
   bv::Release(got);
 }
 
+// GBK names make a directory longer than 259 bytes that the platform still
+// accepts as the current one (it counts UTF-16 units); it does not fit the
+// 260-byte buffer, whose contents are then no text at all.
+TEST(GetCurrentDir, DirectoryLongerThanTheBufferGivesNull) {
+  bvtest::TempDir dir;
+  CurrentDirGuard guard;  // left before the folder goes
+  std::string path = dir.path();
+  while (path.size() <= 300) {
+    std::string part;
+    for (int i = 0; i < 30; ++i) part += "\xD6\xD0";  // 30 GBK characters
+    path += "\\" + part;
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path.size() << " bytes, error " << GetLastError();
+  }
+  if (!SetCurrentDirectoryA(path.c_str()))
+    GTEST_SKIP() << "the platform refuses a current directory of " << path.size() << " bytes";
+  char* got = Call(bv::GetCurrentDir, {}).AsText();
+  EXPECT_EQ(got, nullptr) << bvtest::Hex(got ? got : "");
+  bv::Release(got);
+}
+
 // ---- FileExists --------------------------------------------------------------
 
 bool Exists(const std::string& path) { return Call(bv::FileExists, {T(path)}).AsBool(); }
