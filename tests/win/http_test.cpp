@@ -191,6 +191,26 @@ TEST_F(Http, PartsOverTheirLimitsSendNothing) {
   }
 }
 
+// A part of exactly its largest length is taken, one more is refused: each
+// part's buffer has room for the largest part and its NUL.
+TEST_F(Http, PartsOfExactlyTheLargestLengthAreTaken) {
+  const std::string path = "/" + std::string(2047, 'x');  // 2,048 characters
+  Page page;
+  std::vector<std::string> sent = RequestsFor(Url(path), &page);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(RequestLine(sent[0]), "GET " + path + " HTTP/1.0");
+  EXPECT_EQ(page.bytes, "page " + path);
+  EXPECT_TRUE(RequestsFor(Url(path + "x"), &page).empty());
+  EXPECT_TRUE(page.null);
+
+  const std::string user(128, 'u'), password(128, 'p');
+  sent = RequestsFor("http://" + user + ":" + password + "@127.0.0.1:" + Port() + "/body", &page);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(page.bytes, "hello body");
+  EXPECT_TRUE(RequestsFor("http://" + user + "u:p@127.0.0.1:" + Port() + "/body", &page).empty());
+  EXPECT_TRUE(RequestsFor("http://u:" + password + "p@127.0.0.1:" + Port() + "/body", &page).empty());
+}
+
 // ---- What comes back ------------------------------------------------------------
 
 TEST_F(Http, BodyReturnedWithAndWithoutContentLength) {
