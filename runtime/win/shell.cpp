@@ -36,7 +36,12 @@ DWORD FolderPath(std::int32_t number, char* buf) {
   int id = ShellFolderId(number);
   if (id >= 0) {
     if (!SHGetSpecialFolderPathA(nullptr, buf, id, FALSE)) return 0;
-    return static_cast<DWORD>(lstrlenA(buf));
+    // The shell's folders end in no separator (drive roots aside), so 259
+    // bytes or more is a path cut short: Wine answers success with the first
+    // 259 bytes of a longer GBK path, which may end in the separator before
+    // the last name and so name the parent folder.
+    const DWORD n = static_cast<DWORD>(lstrlenA(buf));
+    return n < kPathBuffer - 1 ? n : 0;
   }
   DWORD n = 0;
   switch (number) {

@@ -238,6 +238,60 @@ TEST(SpecialFolder, PathThatFillsTheBufferIsRefused) {
   SetEnvironmentVariableA("TMP", had ? old : nullptr);
 }
 
+// The documents folder moved to a GBK path longer than 259 bytes whose
+// separator falls exactly on byte 259. Wine's shell answers success with the
+// first 259 bytes, which then end in that separator: the parent folder. The
+// command must give the folder itself or nothing, never its parent.
+TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
+  bvtest::TempDir dir;
+  // Folder names of at most 60 GBK characters: the Unix side stores them as
+  // UTF-8, three bytes each, within its 255-byte name limit.
+  std::string parent = dir.path();
+  auto add = [&](int gbk_chars, bool odd) {
+    parent += odd ? "\\a" : "\\";
+    for (int i = 0; i < gbk_chars; ++i) parent += "\xD6\xD0";
+    return CreateDirectoryA(parent.c_str(), nullptr) != FALSE;
+  };
+  while (parent.size() + 1 + 120 < 258) ASSERT_TRUE(add(60, false)) << GetLastError();
+  const std::size_t rest = 258 - parent.size() - 1;
+  ASSERT_TRUE(add(static_cast<int>(rest / 2), rest % 2 != 0)) << GetLastError();
+  ASSERT_EQ(parent.size(), 258u);
+  parent += "\\";  // byte 259
+  const std::string folder = parent + "\xD6\xD0";  // a double byte cannot be split there
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
+
+  const char* kKeys[] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+  std::string saved[2];
+  for (int i = 0; i < 2; ++i) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    char old[1024] = {};
+    DWORD size = sizeof old - 1;
+    if (RegQueryValueExA(key, "Personal", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
+      saved[i] = old;
+    RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
+    RegCloseKey(key);
+  }
+  const std::string got = Folder(bv::kFolderDocuments);
+  for (int i = 0; i < 2; ++i) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+    if (saved[i].empty()) {
+      RegDeleteValueA(key, "Personal");
+    } else {
+      RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved[i].c_str()),
+                     static_cast<DWORD>(saved[i].size() + 1));
+    }
+    RegCloseKey(key);
+  }
+  EXPECT_NE(got, parent) << "the parent folder, " << parent.size() << " bytes";
+  if (!got.empty()) EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
+}
+
 // ---- Shortcuts -----------------------------------------------------------------------
 
 TEST_F(ShellLinks, NameWithoutAnyDotGetsLnkSuffix) {
