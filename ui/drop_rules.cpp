@@ -39,6 +39,29 @@ std::size_t BoundedTextLength(const void* bytes, std::size_t size) {
   return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - static_cast<const char*>(bytes)) : size;
 }
 
+bool FileListIsWhole(const void* block, std::size_t size) {
+  if (!block || size < kFileListHeaderSize) return false;
+  const auto* bytes = static_cast<const unsigned char*>(block);
+  std::uint32_t offset;
+  std::int32_t wide;
+  std::memcpy(&offset, bytes, sizeof offset);
+  std::memcpy(&wide, bytes + 16, sizeof wide);
+  if (offset >= size) return false;
+  const std::size_t unit = wide ? 2 : 1;
+  auto is_nul = [&](std::size_t at) { return bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0); };
+  bool path_started = false;
+  for (std::size_t at = offset; at + unit <= size; at += unit) {
+    if (!is_nul(at)) {
+      path_started = true;
+    } else if (path_started) {
+      path_started = false;  // one path ends
+    } else {
+      return true;  // the empty path that ends the list
+    }
+  }
+  return false;
+}
+
 std::string JoinDroppedPaths(const std::vector<std::string>& paths) {
   if (paths.size() == 1) return paths[0];
   std::string out;

@@ -36,6 +36,14 @@ bool ReadDropTargetData(const void* data, std::int32_t size, bool accept[kDropKi
 // another program need not be terminated).
 std::size_t BoundedTextLength(const void* bytes, std::size_t size);
 
+// Whether a file list as the platform hands it over (a 20-byte header whose
+// first word is the offset of the list and whose fifth word is non-zero for
+// 16-bit characters; then NUL-terminated paths ending in an empty one) lies
+// wholly inside its `size` bytes. Another program builds the block, so the
+// list is checked before any path is read out of it.
+inline constexpr std::size_t kFileListHeaderSize = 20;
+bool FileListIsWhole(const void* block, std::size_t size);
+
 // The files event's text: one path alone; two or more each followed by CR LF;
 // none gives the empty text.
 std::string JoinDroppedPaths(const std::vector<std::string>& paths);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,41 @@ TEST(DroppedText, LengthStopsAtNulOrAtTheBlockEnd) {
   EXPECT_EQ(bv::BoundedTextLength("abcd", 3), 3u) << "an unterminated block must not be read past";
   EXPECT_EQ(bv::BoundedTextLength("", 1), 0u);
   EXPECT_EQ(bv::BoundedTextLength(nullptr, 10), 0u);
+}
+
+// A file list block: the 20-byte header (list offset, point, two flags), then
+// `list` as given. Copied into a block of exactly its size so that ASan sees
+// any read past it.
+std::vector<std::uint8_t> FileList(std::uint32_t offset, bool wide, const std::string& list) {
+  std::vector<std::uint8_t> b(20 + list.size());
+  const std::int32_t w = wide ? 1 : 0;
+  std::memcpy(b.data(), &offset, 4);
+  std::memcpy(b.data() + 16, &w, 4);
+  std::memcpy(b.data() + 20, list.data(), list.size());
+  return b;
+}
+bool Whole(const std::vector<std::uint8_t>& b) {
+  auto exact = std::make_unique<std::uint8_t[]>(b.size());
+  std::memcpy(exact.get(), b.data(), b.size());
+  return bv::FileListIsWhole(exact.get(), b.size());
+}
+
+TEST(DroppedFileList, ListsEndingInsideTheirBlockAreWhole) {
+  EXPECT_TRUE(Whole(FileList(20, false, std::string("C:\\a\0D:\\b\0\0", 11))));
+  EXPECT_TRUE(Whole(FileList(20, false, std::string("\0", 1)))) << "no paths";
+  EXPECT_TRUE(Whole(FileList(24, false, std::string("xxxxC:\\a\0\0", 10)))) << "list further in";
+  const std::string wide("C\0:\0\\\0a\0\0\0\0\0", 12);  // L"C:\\a" then two NULs
+  EXPECT_TRUE(Whole(FileList(20, true, wide)));
+}
+
+TEST(DroppedFileList, ListsRunningPastTheirBlockAreNot) {
+  EXPECT_FALSE(Whole(FileList(0x7FFFFFF0, false, std::string("C:\\a\0\0", 6)))) << "offset past the block";
+  EXPECT_FALSE(Whole(FileList(20, false, "C:\\a"))) << "last path never ends";
+  EXPECT_FALSE(Whole(FileList(20, false, std::string("C:\\a\0", 5)))) << "no empty path to end the list";
+  EXPECT_FALSE(Whole(FileList(20, true, std::string("C\0:\0\0\0", 6)))) << "wide list without its end";
+  EXPECT_FALSE(Whole(FileList(20, true, std::string("C\0\0", 3)))) << "half a wide character";
+  EXPECT_FALSE(bv::FileListIsWhole("short", 5));
+  EXPECT_FALSE(bv::FileListIsWhole(nullptr, 100));
 }
 
 TEST(DroppedText, OnePathHasNoLineEnd) {

@@ -360,6 +360,34 @@ TEST_F(DropTargetTest, UnterminatedTextIsReadNoFurtherThanItsBlock) {
   EXPECT_LE(g_seen[0].text.size(), 16u) << Hex(g_seen[0].text);
 }
 
+// A file list whose header points past its block, or whose last path never
+// ends, comes from a broken or hostile source: reading its paths would run
+// through memory that is not the block's.
+TEST_F(DropTargetTest, FileListReachingPastItsBlockRaisesNothing) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(false, false, false, true);
+  DROPFILES head{};
+  head.pFiles = 0x7FFFFFF0;
+  std::string beyond(reinterpret_cast<const char*>(&head), sizeof head);
+  beyond += std::string("C:\\a.bat\0\0", 10);
+  head.pFiles = sizeof head;
+  std::string open_ended(reinterpret_cast<const char*>(&head), sizeof head);
+  open_ended += std::string(4096, 'x');  // no NUL anywhere
+  for (const std::string& block : {beyond, open_ended}) {
+    TestData d;
+    d.blocks[CF_HDROP] = block;
+    g_seen.clear();
+    EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY), E_FAIL);
+    EXPECT_TRUE(g_seen.empty()) << "raised " << g_seen.size() << " event(s), first " << Hex(g_seen[0].text);
+  }
+  // A sound list right after still arrives.
+  TestData good;
+  good.Files({"C:\\b.bat"});
+  Drag(&good, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].text, "C:\\b.bat");
+}
+
 TEST_F(DropTargetTest, DataThatCannotBeReadSkipsOnlyItsStep) {
   ASSERT_TRUE(Register(g_parent));
   Accept(true, false, false, true);

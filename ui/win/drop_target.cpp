@@ -42,7 +42,16 @@ bool GetFilesText(IDataObject* data, std::string* out) {
   STGMEDIUM medium{};
   if (FAILED(data->GetData(&fe, &medium))) return false;
   bool ok = false;
+  bool whole = false;
   if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+    const SIZE_T size = GlobalSize(medium.hGlobal);
+    if (const void* p = GlobalLock(medium.hGlobal)) {
+      whole = FileListIsWhole(p, size);
+      GlobalUnlock(medium.hGlobal);
+    }
+  }
+  // A list that runs past its block cannot be read: the step is skipped.
+  if (whole) {
     HDROP drop = static_cast<HDROP>(medium.hGlobal);
     const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::string> paths;
