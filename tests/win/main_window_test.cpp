@@ -3,6 +3,9 @@
 // steps against the created event.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -221,6 +224,66 @@ TEST(MainWindowLoad, WindowDestroyedInItsCreatedEventStopsTheLoad) {
   EXPECT_EQ(log.Count("end_callback"), 1);
 }
 
+// ---- A close handler that destroys the window itself --------------------------------
+
+// While set, what the program deletes is not freed but filled with the handle
+// of a bystander window: whatever still reads a deleted object reads that
+// handle (see the replaced operator delete at the end of this file).
+bool g_poison_deleted = false;
+HWND g_bystander = nullptr;
+
+void DestroyOnClose(const bv::EventCall&) {
+  g_poison_deleted = true;
+  DestroyWindow(MainHwnd());
+  g_poison_deleted = false;
+  Fact("destroyed_in_close", 1);
+}
+
+void CALLBACK PostClose(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  PostMessageA(MainHwnd(), WM_CLOSE, 0, 0);
+}
+
+int CloseHandlerEntry() {
+  bv::InitializeProgram();
+  bv::SetEndCallback(EndCallbackFact);
+  g_bystander = CreateWindowExA(0, "STATIC", "bystander", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  Fact("bystander_made", g_bystander != nullptr);
+  bv::LoadWindow(bv::kMainWindow);
+  SetTimer(nullptr, 0, 200, PostClose);
+  bv::RunMessageLoop();
+  Fact("bystander_alive", IsWindow(g_bystander));
+  return 0;
+}
+
+// The close event is bound here (the product binds it to nothing).
+const bv::EventBindingTemplate kBindingsWithClose[] = {{bv::kMainWindowUnit, 1, 1}};
+
+BVTEST_CHILD(close_handler_destroys) {
+  static bv::WindowTemplate kept = [] {
+    bv::WindowTemplate t = bv::MainWindowTemplate();
+    t.bindings = kBindingsWithClose;
+    t.binding_count = 1;
+    return t;
+  }();
+  static const bv::WindowTemplate* const windows[] = {&kept};
+  const bv::EventHandler handlers[bv::kHandlerCount] = {nullptr, DestroyOnClose};
+  bvtest::EnsureDropTargetType();
+  const bv::ProgramDefinition program = {windows, 1, handlers, bv::kHandlerCount, nullptr, 0};
+  return bv::RunProgram(program, CloseHandlerEntry);
+}
+
+TEST(MainWindowClose, HandlerThatDestroysTheWindowLeavesNothingToTheCloseCommand) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("close_handler_destroys");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  ASSERT_EQ(f["bystander_made"], "1");
+  EXPECT_EQ(f["destroyed_in_close"], "1");
+  EXPECT_EQ(f["bystander_alive"], "1") << "the close command acted on the freed window object";
+  EXPECT_EQ(log.Count("end_callback"), 1);
+}
+
 // ---- A second load --------------------------------------------------------------
 
 int SecondLoadEntry() {
@@ -399,3 +462,20 @@ TEST(MainWindowLook, ScreenshotOfTheLoadedWindowIsSaved) {
 }
 
 }  // namespace
+
+// Deleted objects are poisoned, and kept, while g_poison_deleted is set.
+namespace {
+void* PoisonInsteadOfFree(void* p, std::size_t size) {
+  auto* words = static_cast<HWND*>(p);
+  for (std::size_t k = 0; k < size / sizeof(HWND); ++k) words[k] = g_bystander;
+  return p;
+}
+}  // namespace
+void operator delete(void* p) noexcept {
+  if (p && g_poison_deleted) PoisonInsteadOfFree(p, _msize(p));
+  else std::free(p);
+}
+void operator delete(void* p, std::size_t size) noexcept {
+  if (p && g_poison_deleted) PoisonInsteadOfFree(p, size);
+  else operator delete(p);
+}

@@ -29,9 +29,12 @@ class WindowUnit : public NativeUnit {
     (void)wp, (void)lp;
     switch (msg) {
       case WM_CLOSE: {
-        // Event 1 may keep the window open by answering false.
+        // Event 1 may keep the window open by answering false. Its handler may
+        // also have destroyed the window, and this object with it: from here
+        // on only the handle is used.
+        HWND self = hwnd();
         PlainEventRecord record = RaisePlainEvent(this, 1);
-        if (!(record.has_result && record.result == 0)) DestroyWindow(hwnd());
+        if (IsWindow(self) && !(record.has_result && record.result == 0)) DestroyWindow(self);
         *result = 0;
         return true;
       }
