@@ -58,8 +58,8 @@ const EditBoxTypeData kEditBox3Data = MultiLine("if exist \"League of Legends.ex
 const EditBoxTypeData kEditBox2Data = MultiLine(nullptr, false);
 const EditBoxTypeData kEditBox1Data = MultiLine(nullptr, false);
 
-// The drop target's four accept flags as little-endian 32-bit words (files
-// only), then a fifth word that is 1.
+// The drop target's data block as little-endian 32-bit words: version 1, then
+// the four accept flags (text, HTML, URL, files): files only.
 const std::uint8_t kDropTarget1Data[20] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
 
 template <class T>

@@ -328,7 +328,14 @@ std::uint64_t TypedArgument(TypedEventArg& arg) {
     case kTypeByte: return arg.value & 0xFFu;
     case kTypeShort:
       return static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int16_t>(arg.value & 0xFFFFu)));
-    default: return arg.value;
+    case kTypeText:
+    case kTypeByteSet:
+    case kTypeSubroutine:
+      // A pointer: on a 64-bit build its value word alone is a cut-off address.
+      return sizeof(void*) > 4 ? wide : arg.value;
+    default:
+      if (arg.type & kArrayFlag) return sizeof(void*) > 4 ? wide : arg.value;
+      return arg.value;
   }
 }
 

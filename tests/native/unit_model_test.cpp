@@ -509,6 +509,24 @@ TEST_F(UnitModel, TypedArgumentsPassByTypeCode) {
   EXPECT_EQ(g_seen.call.args[4], 0x600000005u);
 }
 
+// Texts, byte sets, subroutines and arrays travel as pointers; on a 64-bit
+// build a pointer fills the high word too, and a handler that got only the
+// value word would follow a cut-off address.
+TEST_F(UnitModel, PointerArgumentsByValueKeepTheirHighWord) {
+  const std::uint64_t far_address = 0x00007F0012345678ull;
+  const TypeCode pointer_types[] = {kTypeText, kTypeByteSet, kTypeSubroutine, kTypeInt | kArrayFlag};
+  TypedEventRecord ev{kWin, kLab, 0, 4};
+  for (int i = 0; i < 4; ++i)
+    ev.args[i] = {static_cast<std::uint32_t>(far_address), static_cast<std::uint32_t>(far_address >> 32),
+                  pointer_types[i], 0};
+  EXPECT_EQ(RaiseTypedEvent(&ev), 1);
+  for (int i = 0; i < 4; ++i) {
+    const std::uint64_t expected = sizeof(void*) > 4 ? far_address : static_cast<std::uint32_t>(far_address);
+    EXPECT_EQ(g_seen.call.args[i], expected) << "type 0x" << std::hex << pointer_types[i] << ": got 0x"
+                                             << g_seen.call.args[i];
+  }
+}
+
 TEST_F(UnitModel, ServicesPumpAndMoveTheBlockCounter) {
   Load();
   RuntimeService(2009, 0, 0);
