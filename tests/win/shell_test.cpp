@@ -289,7 +289,9 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
     RegCloseKey(key);
   }
   EXPECT_NE(got, parent) << "the parent folder, " << parent.size() << " bytes";
-  if (!got.empty()) EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
+  if (!got.empty()) {
+    EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
+  }
 }
 
 // ---- Shortcuts -----------------------------------------------------------------------
