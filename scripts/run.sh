@@ -93,12 +93,18 @@ if [ "$DEMO_AUTO" = 1 ]; then
   "$E2E_BUILD/tools/xdnd_drag" --timeout 15 "$x" "$y" "$batch" >/dev/null 2>&1
   e2e_wait_for "$game/standin_client.log" "cwd=" 20
   window 10000
-  wineserver -k >/dev/null 2>&1
+  # Closed as a user closes it: a click on the close box at the caption's end.
+  read -r l t r cx cy < <(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),[-0-9]* client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5/p' \
+    "$out/window.txt" | tr -d '\r')
+  e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
+  e2e_wait_for "$out/.exit" "" 20 || wineserver -k >/dev/null 2>&1
+  wait "$tool"
 else
   echo "== the window is on your display: drag $batch onto it,"
   echo "   try its buttons, then close it"
   wait "$tool"
 fi
+echo "== window closed; Brisvale.exe exited with code $(cat "$out/.exit" 2>/dev/null)"
 
 echo
 echo "Chinese-server version (国服版本): $(label 80,56)"
@@ -123,4 +129,4 @@ echo
 echo "screenshot of the window: $out/window.png (whole screen: $out/screen.png)"
 kill "$sites" 2>/dev/null
 # Unattended, the run shows the whole job or fails; on your display you decide.
-[ "$DEMO_AUTO" != 1 ] || [ -f "$game/standin_client.log" ]
+[ "$DEMO_AUTO" != 1 ] || { [ -f "$game/standin_client.log" ] && [ "$(cat "$out/.exit")" = 0 ]; }
