@@ -14,18 +14,8 @@ export E2E_BUILD=${E2E_BUILD:-$root/build/win}
 
 if [ "${1:-}" != "--inner" ]; then
   . "$root/scripts/wine-lib.sh"
-  if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
-    echo "SKIP: network namespaces need root here"; exit 77
-  fi
-  wine_ensure_display --private || exit 2
-  prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
-  work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-brisvale.XXXXXX")
-  cleanup() {
-    rm -rf "$prefix" "$work"
-    wine_stop_display
-  }
-  trap cleanup EXIT
-  WINEPREFIX=$prefix E2E_WORK=$work "$here/sandbox.sh" --timeout 540 -- bash "$0" --inner
+  . "$here/e2e-lib.sh"
+  e2e_sandboxed "$0" 540
   exit $?
 fi
 
@@ -118,6 +108,16 @@ close_tool() {
   # the right edge, half a caption down from the top.
   e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
   tool_exited 20
+}
+
+# end_tool: reads the window's place afresh, closes it, waits for the program.
+end_tool() {
+  local rc
+  read_window
+  close_tool
+  rc=$?
+  wait "$tool" 2>/dev/null
+  return $rc
 }
 
 # tool_exited SECONDS: the program has ended with exit code 0.
@@ -236,9 +236,7 @@ click_unit 248,56
 e2e_check "equal: the site button hands www.op.gg to the shell" \
   e2e_wait_for "$game/opened.log" '"http://www.op.gg"' 15 || cat "$game/opened.log"
 
-read_window
-e2e_check "equal: closing the window ends the program with 0" close_tool
-wait "$tool" 2>/dev/null
+e2e_check "equal: closing the window ends the program with 0" end_tool
 
 # ==== 2. A Game folder whose path holds spaces ==========================================================
 spaced="$drive/Program Files/Tencent Games/英雄联盟/Game"
@@ -257,9 +255,7 @@ client_spaced() {
 e2e_check "spaces: the batch started the client from its folder" client_spaced ||
   iconv -f GBK -t UTF-8 "$spaced/standin_client.log"
 e2e_check "spaces: no program named by the path's first word started" test ! -e "$drive/standin_client.log"
-read_window
-close_tool
-wait "$tool" 2>/dev/null
+end_tool
 
 # ==== 3. Versions differ ========================================================================================
 sites --home-version 14.3.1 --stats-version 14.4.1
@@ -281,9 +277,7 @@ e2e_check "differ: a drop shows the wait-for-update box" differ_box || cat "$wor
 sleep 1
 e2e_check "differ: no ob.bat written" test ! -e "$game/ob.bat"
 e2e_check "differ: no client started" test ! -e "$game/standin_client.log"
-read_window
-close_tool
-wait "$tool" 2>/dev/null
+end_tool
 
 # ==== 4. Both sites down: both versions empty, and equal ========================================================
 sites --home-down --stats-down
@@ -296,9 +290,7 @@ drop "$work/batches/first.bat"
 e2e_check "down: empty versions count as equal, the batch converts" \
   bash -c "sleep 1; cmp -s '$work/expected-first.bat' '$game/ob.bat'"
 e2e_check "down: and runs" e2e_wait_for "$game/standin_client.log" "cwd=" 20
-read_window
-close_tool
-wait "$tool" 2>/dev/null
+end_tool
 
 # ==== 5. One site down: the versions differ =====================================================================
 sites --home-version 14.3.1 --stats-down
@@ -312,9 +304,7 @@ e2e_answer_box "信息：" 1 "$work/box5.txt" 15000
 e2e_check "one down: a drop shows the wait-for-update box" \
   test "$(e2e_box_field "$work/box5.txt" text_utf8)" = "必须国服韩服版本一致才能够OB，请等待国服版本的更新"
 e2e_check "one down: no ob.bat written" test ! -e "$game/ob.bat"
-read_window
-close_tool
-wait "$tool" 2>/dev/null
+end_tool
 
 # ==== 6. Client missing: the placement box, then the program ends by itself ========================================
 sites --home-version 14.3.1 --stats-version 14.3.1

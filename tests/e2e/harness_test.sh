@@ -12,24 +12,10 @@ root=$(cd "$here/../.." && pwd)
 export E2E_BUILD=${E2E_BUILD:-$root/build/win}
 
 if [ "${1:-}" != "--inner" ]; then
-  # ---- outside: display, prefix and work folder, then the sandbox -------------------
   . "$root/scripts/wine-lib.sh"
-  if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
-    echo "SKIP: network namespaces need root here"; exit 77
-  fi
-  # A display of its own: clicks, drops and screenshots must not meet other tests.
-  wine_ensure_display --private || exit 2
-  prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
-  work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-harness.XXXXXX")
-  cleanup() {
-    rm -rf "$prefix" "$work"
-    wine_stop_display
-  }
-  trap cleanup EXIT
-  WINEPREFIX=$prefix E2E_WORK=$work "$here/sandbox.sh" --timeout 240 -- bash "$0" --inner
-  rc=$?
-  [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$work"/records/*.log 2>/dev/null; }
-  exit $rc
+  . "$here/e2e-lib.sh"
+  e2e_sandboxed "$0" 240
+  exit $?
 fi
 
 # ---- inside the sandbox ------------------------------------------------------------------

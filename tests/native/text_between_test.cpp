@@ -6,19 +6,12 @@
 
 #include "app/text_between.h"
 #include "runtime/value.h"
+#include "tests/native/hex.h"
 
 namespace bv {
 namespace {
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char b[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(b, sizeof b, "%02X ", c);
-    out += b;
-  }
-  return out.empty() ? "(empty)" : out;
-}
+using bvtest::Hex;
 
 // TextBetween as bytes, "(null)" for the empty text; checks that a non-empty
 // result is the caller's own block, then releases it.

@@ -12,19 +12,12 @@
 
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
+#include "tests/native/hex.h"
 
 namespace bv {
 namespace {
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char b[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(b, sizeof b, "%02X ", c);
-    out += b;
-  }
-  return out.empty() ? "(empty)" : out;
-}
+using bvtest::Hex;
 
 // A command's text result as bytes; null reads as "(null)" so that an
 // allocated "" and null never look alike. Releases the result.
