@@ -23,9 +23,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
   sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Windows side must see code page 936, which Wine derives from a generated zh_CN locale.
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-  sudo_ sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | sudo_ tee -a /etc/locale.gen >/dev/null
-  sudo_ locale-gen >/dev/null
-fi
+# Wine derives the ANSI code page from the Unix locale, so every locale a test
+# runs in must exist: code pages 936, 1252, 949 and 65001, in that order.
+have_locale() { locale -a 2>/dev/null | sed 's/utf-\?8$/utf8/I' | grep -qix "${1%.UTF-8}.utf8"; }
+need_gen=0
+for l in zh_CN.UTF-8 en_US.UTF-8 ko_KR.UTF-8 hi_IN.UTF-8; do
+  have_locale "$l" && continue
+  grep -q "^$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" | sudo_ tee -a /etc/locale.gen >/dev/null
+  need_gen=1
+done
+[ "$need_gen" = 0 ] || sudo_ locale-gen >/dev/null

@@ -1,7 +1,11 @@
 # Shared by the scripts that run Windows programs under Wine. Source it; it defines
 # functions only, plus the environment every Wine run here gets.
 
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# Wine takes the ANSI code page from the Unix locale it starts in: zh_CN gives
+# 936, en_US 1252, ko_KR 949, and a locale of a language without an ANSI code
+# page, such as hi_IN, gives 65001. BRISVALE_LOCALE picks one; Chinese unless told.
+export BRISVALE_LOCALE=${BRISVALE_LOCALE:-zh_CN.UTF-8}
+export LANG=$BRISVALE_LOCALE LC_ALL=$BRISVALE_LOCALE
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs in a fresh prefix: nothing here needs them.
 # No menu entries or icons in the user's home for links a test writes either.
