@@ -1,0 +1,67 @@
+// The one crossing between the program's GBK texts and the platform's UTF-16.
+//
+// Texts stay GBK byte strings everywhere (runtime/value.h). Where Windows reads
+// a text as characters (window texts, paths, command lines, message boxes,
+// dropped names), the ANSI functions would read it through the system code
+// page, which is 936 only on a Chinese system. So every such text crosses here,
+// always through code page 936 and never through CP_ACP, and the platform is
+// called through its wide function. No other file of the product converts
+// between code pages or calls a text-taking ANSI function.
+//
+// GBK -> wide: `Wide` holds the converted text for the length of a call.
+// Wide -> GBK: the ToGbk functions. A character without a GBK form becomes
+// "?", as the ANSI functions make it on a Chinese system; nothing else is lost.
+// Results never come back cut short: what does not fit is refused whole.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace bv::wide {
+
+inline constexpr UINT kGbkCodePage = 936;
+
+// The wide form of a GBK text (null is the empty text), NUL-terminated. Texts
+// that fit a path buffer use the object's own storage; longer ones take one
+// block from the program's heap, so a conversion can never fail quietly.
+class Wide {
+ public:
+  explicit Wide(const char* gbk);
+  Wide(const char* gbk, std::int32_t bytes);
+  ~Wide();
+  Wide(const Wide&) = delete;
+  Wide& operator=(const Wide&) = delete;
+
+  const wchar_t* c_str() const { return text_; }
+  // Characters before the NUL.
+  std::int32_t size() const { return size_; }
+
+ private:
+  void Convert(const char* gbk, std::int32_t bytes);
+
+  wchar_t* text_;
+  std::int32_t size_ = 0;
+  wchar_t small_[MAX_PATH];
+};
+
+// A new Text (Allocate, caller releases) holding the GBK form of `chars`
+// characters of `w` (-1: up to its NUL); null when that is empty.
+char* ToGbkText(const wchar_t* w, std::int32_t chars = -1);
+
+// The GBK form of `w` (-1: up to its NUL) into `out`, NUL-terminated. Returns
+// the byte count before the NUL, or -1 when it would not fit in `capacity`
+// bytes with its NUL; `out` then holds the empty text, never a cut-short one.
+// Allocates nothing.
+std::int32_t ToGbk(const wchar_t* w, std::int32_t chars, char* out, std::int32_t capacity);
+
+// The wide form of a GBK text into `out`, NUL-terminated, allocating nothing:
+// for the fatal report, which must work when the heap is gone. A text too long
+// for `capacity` characters is cut at a character boundary, since a box that
+// shows most of the report beats no box. Returns the characters before the NUL.
+std::int32_t FromGbkFixed(const char* gbk, wchar_t* out, std::int32_t capacity);
+
+// Whether every character of `w` has a GBK form.
+bool FitsGbk(const wchar_t* w, std::int32_t chars = -1);
+
+}  // namespace bv::wide
