@@ -64,4 +64,12 @@ std::int32_t FromGbkFixed(const char* gbk, wchar_t* out, std::int32_t capacity);
 // Whether every character of `w` has a GBK form.
 bool FitsGbk(const wchar_t* w, std::int32_t chars = -1);
 
+// A path from the platform in GBK. A path holding characters without a GBK
+// form is taken in its short (8.3) form where the platform gives one that
+// fits; otherwise those characters become "?" and the path names nothing, as
+// on a Chinese system. PathToGbkText: a new Text or null. PathToGbk: into
+// `out` like ToGbk, -1 when it does not fit.
+char* PathToGbkText(const wchar_t* path);
+std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity);
+
 }  // namespace bv::wide
