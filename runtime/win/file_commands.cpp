@@ -1,4 +1,4 @@
-#include "runtime/win/file_commands.h"
+#include "runtime/file_commands.h"
 
 #include <windows.h>
 

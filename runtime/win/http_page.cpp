@@ -6,9 +6,10 @@
 
 #include <cstring>
 
+#include "runtime/internet.h"
 #include "runtime/page_buffer.h"
 #include "runtime/value.h"
-#include "runtime/win/internet.h"
+#include "runtime/win/internet_client.h"
 
 namespace bv {
 

@@ -1,7 +1,9 @@
-#include "runtime/win/internet.h"
+#include "runtime/internet.h"
 
 #include <windows.h>
 #include <wininet.h>
+
+#include "runtime/win/internet_client.h"
 
 namespace bv {
 

@@ -1,4 +1,4 @@
-#include "runtime/win/shell.h"
+#include "runtime/shell.h"
 
 #include <windows.h>
 #include <objbase.h>

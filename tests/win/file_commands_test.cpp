@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/file_commands.h"
 #include "runtime/value.h"
-#include "runtime/win/file_commands.h"
 #include "tests/win/support/win_test.h"
 
 namespace {

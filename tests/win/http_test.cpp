@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/internet.h"
 #include "runtime/library.h"
 #include "runtime/value.h"
-#include "runtime/win/internet.h"
 #include "tests/win/support/win_test.h"
 
 #include <wincrypt.h>

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "runtime/library.h"
+#include "runtime/shell.h"
 #include "runtime/value.h"
-#include "runtime/win/shell.h"
 #include "tests/win/support/win_test.h"
 
 namespace {

@@ -3,15 +3,15 @@
 // units inside a window go at once, and a reference to nothing is fatal.
 #include <gtest/gtest.h>
 
+#include "runtime/library.h"
 #include "runtime/program.h"
 #include "runtime/texts.h"
 #include "runtime/value.h"
 #include "tests/win/support/fake_window_units.h"
 #include "tests/win/support/win_test.h"
 #include "ui/unit_model.h"
-#include "runtime/library.h"
 #include "ui/win/core_library.h"
-#include "ui/win/window_commands.h"
+#include "ui/window_commands.h"
 #include "ui/window_unit.h"
 
 namespace bv {

@@ -1,8 +1,8 @@
 #include "ui/win/core_library.h"
 
+#include "runtime/file_commands.h"
 #include "runtime/text_commands.h"
-#include "runtime/win/file_commands.h"
-#include "ui/win/window_commands.h"
+#include "ui/window_commands.h"
 
 namespace bv {
 

@@ -12,24 +12,11 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/library.h"
+#include "ui/drag_drop_library.h"
 #include "ui/drop_rules.h"
 #include "ui/unit_model.h"
 
 namespace bv {
-
-// The unit type record ("DropTarget", type code kUnitDropTarget) and its
-// registration with the unit model.
-const UnitTypeRecord& DropTargetType();
-void RegisterDropTargetType();
-
-// Library 1 with its command table (RegisterDrop).
-const LibraryInfo& DragDropLibrary();
-
-// RegisterDrop(unit reference, native window handle) -> logical: true when
-// the window was registered now; false when this unit already has a registered
-// window (even one the platform refused) or the platform refuses.
-void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
 
 // The unit's events are numbered as its accept flags (DropKind): text 0,
 // HTML 1, URL 2, files 3, each with one text by reference.

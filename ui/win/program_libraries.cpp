@@ -1,10 +1,10 @@
 #include "ui/win/program_libraries.h"
 
-#include "runtime/win/internet.h"
-#include "runtime/win/shell.h"
+#include "runtime/internet.h"
+#include "runtime/shell.h"
+#include "ui/drag_drop_library.h"
 #include "ui/win/core_library.h"
 #include "ui/win/core_unit_types.h"
-#include "ui/win/drop_target.h"
 
 namespace bv {
 

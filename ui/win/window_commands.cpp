@@ -1,4 +1,4 @@
-#include "ui/win/window_commands.h"
+#include "ui/window_commands.h"
 
 #include <windows.h>
 

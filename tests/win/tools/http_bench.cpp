@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/internet.h"
 #include "runtime/value.h"
-#include "runtime/win/internet.h"
 
 namespace {
 

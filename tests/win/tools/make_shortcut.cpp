@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/shell.h"
 #include "runtime/value.h"
-#include "runtime/win/shell.h"
 
 int main(int argc, char** argv) {
   if (argc < 3 || argc > 6) return 2;

@@ -4,8 +4,8 @@
 // Exit code 0.
 #include <windows.h>
 
+#include "runtime/shell.h"
 #include "runtime/value.h"
-#include "runtime/win/shell.h"
 
 int main(int argc, char** argv) {
   if (argc > 1) {

@@ -4,15 +4,15 @@
 
 #include "app/text_between.h"
 #include "app/tool_constants.h"
+#include "runtime/file_commands.h"
+#include "runtime/internet.h"
 #include "runtime/program.h"
+#include "runtime/shell.h"
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
-#include "runtime/win/file_commands.h"
-#include "runtime/win/internet.h"
-#include "runtime/win/shell.h"
+#include "ui/drag_drop_library.h"
 #include "ui/main_window.h"
-#include "ui/win/drop_target.h"
-#include "ui/win/window_commands.h"
+#include "ui/window_commands.h"
 
 namespace bv::tool {
 

@@ -1,6 +1,6 @@
-// The internet library (library number 2): page retrieval over WinINet.
+// The internet library (library number 2): page retrieval over HTTP.
 //
-// The library keeps one WinINet client handle for the whole run: the first
+// The library keeps one platform client handle for the whole run: the first
 // fetch that needs it opens it, later fetches reuse it, a failed open is
 // tried again by the next fetch, and the end notification closes it.
 #pragma once
@@ -24,16 +24,5 @@ const LibraryInfo& InternetLibrary();
 // how many times it has been opened in this process.
 bool InternetClientIsOpen();
 int InternetClientOpenCount();
-
-// Shared by the library's commands.
-struct InternetClient {
-  void* handle = nullptr;  // HINTERNET from InternetOpenA, or none
-  // Nothing in the tool sets these; empty means a direct connection.
-  const char* proxy_address = kEmptyText;
-  const char* proxy_user = kEmptyText;
-  const char* proxy_password = kEmptyText;
-  int opens = 0;
-};
-InternetClient& TheInternetClient();
 
 }  // namespace bv
