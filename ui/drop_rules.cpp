@@ -39,6 +39,14 @@ std::size_t BoundedTextLength(const void* bytes, std::size_t size) {
   return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - static_cast<const char*>(bytes)) : size;
 }
 
+std::size_t BoundedWideTextLength(const void* units, std::size_t size) {
+  if (!units) return 0;
+  const auto* bytes = static_cast<const unsigned char*>(units);
+  std::size_t n = 0;
+  while ((n + 1) * 2 <= size && (bytes[n * 2] != 0 || bytes[n * 2 + 1] != 0)) ++n;
+  return n;
+}
+
 bool FileListIsWhole(const void* block, std::size_t size) {
   if (!block || size < kFileListHeaderSize) return false;
   const auto* bytes = static_cast<const unsigned char*>(block);

@@ -35,6 +35,8 @@ bool ReadDropTargetData(const void* data, std::int32_t size, bool accept[kDropKi
 // Bytes before the first NUL, never looking past `size` (data handed over by
 // another program need not be terminated).
 std::size_t BoundedTextLength(const void* bytes, std::size_t size);
+// The same for 16-bit characters: whole characters before the first NUL one.
+std::size_t BoundedWideTextLength(const void* units, std::size_t size);
 
 // Whether a file list as the platform hands it over (a 20-byte header whose
 // first word is the offset of the list and whose fifth word is non-zero for
