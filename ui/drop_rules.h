@@ -45,6 +45,10 @@ std::size_t BoundedWideTextLength(const void* units, std::size_t size);
 // list is checked before any path is read out of it.
 inline constexpr std::size_t kFileListHeaderSize = 20;
 bool FileListIsWhole(const void* block, std::size_t size);
+// The number of paths in such a list, -1 when it is not whole. Only paths the
+// count covers may be asked of the platform: asked past the last one, its
+// reader looks beyond the list's end.
+std::int64_t FileListCount(const void* block, std::size_t size);
 
 // The files event's text: one path alone; two or more each followed by CR LF;
 // none gives the empty text.

@@ -73,11 +73,11 @@ CLIPFORMAT WideUrlFormat() {
 bool GetFilesText(IDataObject* data, std::string* out) {
   return ReadBlock(data, CF_HDROP, [&](const void* p, SIZE_T size, HGLOBAL block) {
     // A list that runs past its block cannot be read: the step is skipped.
-    if (!FileListIsWhole(p, size)) return false;
+    const std::int64_t count = FileListCount(p, size);
+    if (count < 0) return false;
     HDROP drop = static_cast<HDROP>(block);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::string> paths;
-    paths.reserve(count);
+    paths.reserve(static_cast<std::size_t>(count));
     for (UINT i = 0; i < count; ++i) {
       const UINT length = DragQueryFileW(drop, i, nullptr, 0);
       std::wstring path(static_cast<std::size_t>(length) + 1, L'\0');

@@ -78,6 +78,9 @@ class LabelUnit : public NativeUnit {
         *result = 0;
         return true;
       }
+      case WM_GETFONT:  // as a static control answers it
+        *result = reinterpret_cast<LRESULT>(own_font ? own_font : DefaultGuiFont());
+        return true;
       case WM_PRINTCLIENT:
         Paint(reinterpret_cast<HDC>(wp));
         *result = 0;
