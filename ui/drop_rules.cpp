@@ -39,27 +39,39 @@ std::size_t BoundedTextLength(const void* bytes, std::size_t size) {
   return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - static_cast<const char*>(bytes)) : size;
 }
 
-bool FileListIsWhole(const void* block, std::size_t size) {
-  if (!block || size < kFileListHeaderSize) return false;
+std::size_t BoundedWideTextLength(const void* units, std::size_t size) {
+  if (!units) return 0;
+  const auto* bytes = static_cast<const unsigned char*>(units);
+  std::size_t n = 0;
+  while ((n + 1) * 2 <= size && (bytes[n * 2] != 0 || bytes[n * 2 + 1] != 0)) ++n;
+  return n;
+}
+
+bool FileListIsWhole(const void* block, std::size_t size) { return FileListCount(block, size) >= 0; }
+
+std::int64_t FileListCount(const void* block, std::size_t size) {
+  if (!block || size < kFileListHeaderSize) return -1;
   const auto* bytes = static_cast<const unsigned char*>(block);
   std::uint32_t offset;
   std::int32_t wide;
   std::memcpy(&offset, bytes, sizeof offset);
   std::memcpy(&wide, bytes + 16, sizeof wide);
-  if (offset >= size) return false;
+  if (offset >= size) return -1;
   const std::size_t unit = wide ? 2 : 1;
   auto is_nul = [&](std::size_t at) { return bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0); };
   bool path_started = false;
+  std::int64_t count = 0;
   for (std::size_t at = offset; at + unit <= size; at += unit) {
     if (!is_nul(at)) {
       path_started = true;
     } else if (path_started) {
       path_started = false;  // one path ends
+      ++count;
     } else {
-      return true;  // the empty path that ends the list
+      return count;  // the empty path that ends the list
     }
   }
-  return false;
+  return -1;
 }
 
 std::string JoinDroppedPaths(const std::vector<std::string>& paths) {

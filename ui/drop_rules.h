@@ -35,6 +35,8 @@ bool ReadDropTargetData(const void* data, std::int32_t size, bool accept[kDropKi
 // Bytes before the first NUL, never looking past `size` (data handed over by
 // another program need not be terminated).
 std::size_t BoundedTextLength(const void* bytes, std::size_t size);
+// The same for 16-bit characters: whole characters before the first NUL one.
+std::size_t BoundedWideTextLength(const void* units, std::size_t size);
 
 // Whether a file list as the platform hands it over (a 20-byte header whose
 // first word is the offset of the list and whose fifth word is non-zero for
@@ -43,6 +45,10 @@ std::size_t BoundedTextLength(const void* bytes, std::size_t size);
 // list is checked before any path is read out of it.
 inline constexpr std::size_t kFileListHeaderSize = 20;
 bool FileListIsWhole(const void* block, std::size_t size);
+// The number of paths in such a list, -1 when it is not whole. Only paths the
+// count covers may be asked of the platform: asked past the last one, its
+// reader looks beyond the list's end.
+std::int64_t FileListCount(const void* block, std::size_t size);
 
 // The files event's text: one path alone; two or more each followed by CR LF;
 // none gives the empty text.

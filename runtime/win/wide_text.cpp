@@ -138,3 +138,22 @@ std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity) {
 }
 
 }  // namespace bv::wide
+
+// ---- Windows and controls ------------------------------------------------------
+
+namespace bv::wide {
+
+char* Utf8ToGbkText(const char* utf8, std::int32_t bytes) {
+  if (!utf8 || bytes <= 0) return nullptr;
+  const int chars = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, nullptr, 0);
+  if (chars <= 0) return nullptr;
+  const std::int64_t need = static_cast<std::int64_t>(chars) * static_cast<std::int64_t>(sizeof(wchar_t));
+  if (need > 0x7FFFFFFF) AllocationFailed(0x7FFFFFFF);
+  auto* w = static_cast<wchar_t*>(Allocate(static_cast<std::int32_t>(need)));
+  const int done = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, w, chars);
+  char* gbk = done > 0 ? ToGbkText(w, done) : nullptr;
+  Release(w);
+  return gbk;
+}
+
+}  // namespace bv::wide

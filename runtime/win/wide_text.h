@@ -73,3 +73,14 @@ char* PathToGbkText(const wchar_t* path);
 std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity);
 
 }  // namespace bv::wide
+
+// ---- Windows and controls ------------------------------------------------------
+
+namespace bv::wide {
+
+// A new Text (Allocate, caller releases) holding the GBK form of `bytes` bytes
+// of UTF-8 (dropped HTML is UTF-8 by definition); null when that is empty.
+// A malformed sequence or a character GBK has no form for becomes "?".
+char* Utf8ToGbkText(const char* utf8, std::int32_t bytes);
+
+}  // namespace bv::wide

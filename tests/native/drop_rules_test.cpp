@@ -149,6 +149,29 @@ TEST(DroppedFileList, ListsRunningPastTheirBlockAreNot) {
   EXPECT_FALSE(bv::FileListIsWhole(nullptr, 100));
 }
 
+std::int64_t Count(const std::vector<std::uint8_t>& b) {
+  auto exact = std::make_unique<std::uint8_t[]>(b.size());
+  std::memcpy(exact.get(), b.data(), b.size());
+  return bv::FileListCount(exact.get(), b.size());
+}
+
+TEST(DroppedFileList, CountIsThePathsBeforeTheEmptyOne) {
+  EXPECT_EQ(Count(FileList(20, false, std::string("C:\\a\0D:\\b\0\0", 11))), 2);
+  EXPECT_EQ(Count(FileList(20, false, std::string("\0", 1))), 0) << "no paths";
+  EXPECT_EQ(Count(FileList(20, true, std::string("C\0:\0\0\0\0\0", 8))), 1);
+  EXPECT_EQ(Count(FileList(20, true, std::string("\0\0", 2))), 0) << "no paths, wide";
+  EXPECT_EQ(Count(FileList(20, true, std::string("C\0:\0\0\0", 6))), -1) << "wide list without its end";
+  EXPECT_EQ(Count(FileList(0x7FFFFFF0, false, std::string("C:\\a\0\0", 6))), -1) << "offset past the block";
+}
+
+TEST(DroppedText, WideLengthStopsAtANulCharacterOrAtTheLastWholeOne) {
+  EXPECT_EQ(bv::BoundedWideTextLength("a\0b\0\0\0c\0", 8), 2u);
+  EXPECT_EQ(bv::BoundedWideTextLength("\0a\0\0", 4), 1u) << "a zero byte inside a character does not end it";
+  EXPECT_EQ(bv::BoundedWideTextLength("a\0b\0c", 5), 2u) << "half a character at the end is not read";
+  EXPECT_EQ(bv::BoundedWideTextLength("a", 1), 0u);
+  EXPECT_EQ(bv::BoundedWideTextLength(nullptr, 10), 0u);
+}
+
 TEST(DroppedText, OnePathHasNoLineEnd) {
   EXPECT_EQ(bv::JoinDroppedPaths({"C:\\a\\live_game.bat"}), "C:\\a\\live_game.bat");
 }

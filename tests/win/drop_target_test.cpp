@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 #include "tests/win/support/win_test.h"
 #include "ui/unit_model.h"
 #include "ui/win/drop_target.h"
@@ -70,7 +71,23 @@ class TestData final : public IDataObject {
   HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
   HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
+  // A file list as the platform builds it: wide paths, given here in GBK.
   void Files(const std::vector<std::string>& paths) {
+    std::vector<std::wstring> wide;
+    for (const std::string& p : paths) wide.emplace_back(bv::wide::Wide(p.c_str()).c_str());
+    WideFiles(wide);
+  }
+  void WideFiles(const std::vector<std::wstring>& paths) {
+    DROPFILES head{};
+    head.pFiles = sizeof head;
+    head.fWide = TRUE;
+    std::string b(reinterpret_cast<const char*>(&head), sizeof head);
+    for (const std::wstring& p : paths) b += Bytes(p + L'\0');
+    b += Bytes(L"\0", 1);
+    blocks[CF_HDROP] = b;
+  }
+  // A list of 8-bit paths, as a program may still build one.
+  void AnsiFiles(const std::vector<std::string>& paths) {
     DROPFILES head{};
     head.pFiles = sizeof head;
     head.fWide = FALSE;
@@ -80,6 +97,13 @@ class TestData final : public IDataObject {
     blocks[CF_HDROP] = b;
   }
   void Text(const std::string& t) { blocks[CF_TEXT] = t + '\0'; }
+  void UnicodeText(const std::wstring& t) { blocks[CF_UNICODETEXT] = Bytes(t + L'\0'); }
+  void WideUrl(const std::wstring& u) { blocks[RegisterClipboardFormatA("UniformResourceLocatorW")] = Bytes(u + L'\0'); }
+
+  static std::string Bytes(const std::wstring& w) { return Bytes(w.data(), w.size()); }
+  static std::string Bytes(const wchar_t* w, std::size_t n) {
+    return std::string(reinterpret_cast<const char*>(w), n * sizeof(wchar_t));
+  }
   void Html(const std::string& utf8) { blocks[RegisterClipboardFormatA("HTML Format")] = utf8 + '\0'; }
   void Url(const std::string& u) { blocks[RegisterClipboardFormatA("UniformResourceLocator")] = u + '\0'; }
 };
@@ -324,8 +348,7 @@ TEST_F(DropTargetTest, OfferedHtmlSuppressesTheTextEvenWhenNotAccepted) {
   EXPECT_TRUE(g_seen.empty());
 }
 
-TEST_F(DropTargetTest, HtmlArrivesInTheSystemCodePageWithPlainSpaces) {
-  ASSERT_EQ(GetACP(), 936u) << "the tests run with the Chinese code page";
+TEST_F(DropTargetTest, HtmlArrivesInGbkWithPlainSpaces) {
   ASSERT_TRUE(Register(g_parent));
   Accept(false, true, false, false);
   TestData d;
@@ -333,7 +356,89 @@ TEST_F(DropTargetTest, HtmlArrivesInTheSystemCodePageWithPlainSpaces) {
   Drag(&d, 0, DROPEFFECT_COPY);
   ASSERT_EQ(g_seen.size(), 1u);
   EXPECT_EQ(g_seen[0].event, 1);
-  EXPECT_EQ(g_seen[0].text, "a \xD6\xD0\xCE\xC4 b") << Hex(g_seen[0].text);
+  EXPECT_EQ(g_seen[0].text, "a \xD6\xD0\xCE\xC4 b") << Hex(g_seen[0].text) << " under code page " << GetACP();
+}
+
+// Names arrive in GBK whatever the system's code page. A name GBK cannot spell
+// arrives in its short form when the platform gives one, else with "?" for
+// what cannot be spelt; nothing else of it is lost.
+TEST_F(DropTargetTest, DroppedNamesArriveInGbkOrInTheirShortForm) {
+  ASSERT_TRUE(Register(g_parent));
+  bvtest::TempDir dir;
+  const std::wstring korean = std::wstring(bv::wide::Wide(dir.path().c_str()).c_str()) + L"\\한국 live.bat";
+  HANDLE f = CreateFileW(korean.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  CloseHandle(f);
+  wchar_t short_form[MAX_PATH] = {};
+  const bool has_short = GetShortPathNameW(korean.c_str(), short_form, MAX_PATH) && bv::wide::FitsGbk(short_form);
+  TestData d;
+  d.WideFiles({L"C:\\游戏\\英雄联盟\\live game.bat", korean, L"C:\\없는\\a.bat"});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  DeleteFileW(korean.c_str());
+  ASSERT_EQ(g_seen.size(), 1u);
+  const std::string& text = g_seen[0].text;
+  const std::string first = "C:\\\xD3\xCE\xCF\xB7\\\xD3\xA2\xD0\xDB\xC1\xAA\xC3\xCB\\live game.bat\r\n";
+  EXPECT_EQ(text.substr(0, first.size()), first) << Hex(text) << " under code page " << GetACP();
+  const std::size_t second_end = text.find("\r\n", first.size());
+  ASSERT_NE(second_end, std::string::npos) << Hex(text);
+  const std::string second = text.substr(first.size(), second_end - first.size());
+  if (has_short) {
+    char* expected = bv::wide::ToGbkText(short_form);
+    EXPECT_EQ(second, expected) << "the short form " << Hex(second);
+    bv::Release(expected);
+  } else {
+    EXPECT_EQ(second, dir.path() + "\\?? live.bat") << Hex(second);
+  }
+  EXPECT_EQ(text.substr(second_end), "\r\nC:\\??\\a.bat\r\n") << "no short form for a name that names nothing";
+}
+
+TEST_F(DropTargetTest, AnsiFileListArrivesAsItIs) {
+  ASSERT_TRUE(Register(g_parent));
+  TestData d;
+  d.AnsiFiles({"C:\\games\\live_game.bat", "D:\\b"});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].text, "C:\\games\\live_game.bat\r\nD:\\b\r\n") << Hex(g_seen[0].text);
+}
+
+// What the platform offers wide arrives in GBK and wins over the 8-bit form.
+TEST_F(DropTargetTest, WideTextAndAddressArriveInGbk) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, true, false);
+  TestData d;
+  d.UnicodeText(L"中文 text 한");
+  d.Text("other");
+  d.WideUrl(L"http://例子.测试/x");
+  d.Url("http://ansi/");
+  DWORD enter = 0;
+  Drag(&d, 0, DROPEFFECT_COPY, &enter);
+  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[0].event, 0);
+  EXPECT_EQ(g_seen[0].text, "\xD6\xD0\xCE\xC4 text ?") << Hex(g_seen[0].text) << " under code page " << GetACP();
+  EXPECT_EQ(g_seen[1].event, 2);
+  EXPECT_EQ(g_seen[1].text, "http://\xC0\xFD\xD7\xD3.\xB2\xE2\xCA\xD4/x") << Hex(g_seen[1].text);
+
+  // Offered wide alone, the text is accepted on entry too.
+  TestData wide_only;
+  wide_only.UnicodeText(L"x");
+  Accept(true, false, false, false);
+  enter = 0;
+  Drag(&wide_only, 0, DROPEFFECT_COPY, &enter);
+  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(g_seen.size(), 3u);
+  EXPECT_EQ(g_seen[2].text, "x");
+}
+
+TEST_F(DropTargetTest, UnterminatedWideTextIsReadNoFurtherThanItsBlock) {
+  ASSERT_TRUE(Register(g_parent));
+  Accept(true, false, false, false);
+  TestData d;
+  d.blocks[CF_UNICODETEXT] = TestData::Bytes(L"abc", 3) + "d";  // no NUL, and half a character at the end
+  Drag(&d, 0, DROPEFFECT_COPY);
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(g_seen[0].text.substr(0, 3), "abc");
+  EXPECT_LE(g_seen[0].text.size(), 16u) << Hex(g_seen[0].text);
 }
 
 TEST_F(DropTargetTest, UrlArrivesAsItsBytesUpToTheNul) {

@@ -6,6 +6,8 @@
 
 #include "runtime/program.h"
 #include "runtime/service.h"
+#include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 #include "tests/win/support/program_scenario.h"
 #include "tests/win/support/win_test.h"
 #include "ui/frame.h"
@@ -176,6 +178,101 @@ TEST(ProgramStart, CurrentFolderIsTheProgramsFolderWhenStartedElsewhere) {
   EXPECT_EQ(f["file"], exe.substr(slash + 1));
   EXPECT_EQ(f["cwd"], exe.substr(0, slash));
   EXPECT_EQ(f["loop_returned"], "1");
+}
+
+// The program started from a copy of this test program in `folder` (wide),
+// its facts written into `log`; answers the exit code.
+long RunCopyIn(const std::wstring& folder, const char* child) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring exe = folder + L"\\frame_test.exe";
+  if (!CopyFileW(self, exe.c_str(), FALSE)) return -4;
+  std::wstring cmd = L"\"" + exe + L"\" --child=" + bv::wide::Wide(child).c_str();
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  long code = -3;
+  if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    CloseHandle(pi.hThread);
+    bvtest::Child c{pi.hProcess, pi.dwProcessId};
+    code = bvtest::WaitChild(c);
+  }
+  DeleteFileW(exe.c_str());
+  return code;
+}
+
+int WideFolderEntry() {
+  bv::InitializeProgram();
+  wchar_t cwd[MAX_PATH * 2] = {};
+  GetCurrentDirectoryW(MAX_PATH * 2, cwd);
+  char* gbk = bv::wide::ToGbkText(cwd);
+  Fact("cwd", gbk ? gbk : "");
+  bv::Release(gbk);
+  Fact("folder", bv::ProgramFolder());
+  Fact("file", bv::ProgramFileName());
+  return 0;
+}
+BVTEST_CHILD(wide_folder) { return RunMain(WideFolderEntry); }
+
+std::wstring WideOf(const std::string& gbk) { return bv::wide::Wide(gbk.c_str()).c_str(); }
+
+// The client's usual kind of folder, on any system: the program knows its
+// folder in GBK and runs in it.
+TEST(ProgramStart, ChineseProgramFolderIsKnownInGbkOnAnySystem) {
+  bvtest::TempDir base;
+  const std::string folder = base.path() + "\\\xD3\xA2\xD0\xDB\xC1\xAA\xC3\xCB Game";  // 英雄联盟 Game
+  ASSERT_TRUE(CreateDirectoryW(WideOf(folder).c_str(), nullptr));
+  bvtest::FactLog log;
+  EXPECT_EQ(RunCopyIn(WideOf(folder), "wide_folder"), 0) << log.Raw();
+  RemoveDirectoryW(WideOf(folder).c_str());
+  auto f = log.Facts();
+  EXPECT_EQ(f["folder"], folder) << bvtest::Hex(f["folder"]) << " under code page " << GetACP();
+  EXPECT_EQ(f["file"], "frame_test.exe");
+  EXPECT_EQ(f["cwd"], folder) << bvtest::Hex(f["cwd"]);
+}
+
+// A folder named in characters GBK lacks is known by its short form where the
+// platform gives one.
+TEST(ProgramStart, FolderGbkCannotSpellIsKnownByItsShortForm) {
+  bvtest::TempDir base;
+  const std::wstring folder = WideOf(base.path()) + L"\\한국 게임";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  wchar_t short_form[MAX_PATH] = {};
+  const bool has_short = GetShortPathNameW(folder.c_str(), short_form, MAX_PATH) && bv::wide::FitsGbk(short_form);
+  bvtest::FactLog log;
+  EXPECT_EQ(RunCopyIn(folder, "wide_folder"), 0) << log.Raw();
+  RemoveDirectoryW(folder.c_str());
+  auto f = log.Facts();
+  if (has_short) {
+    char* expected = bv::wide::ToGbkText(short_form);
+    EXPECT_EQ(f["folder"], expected) << bvtest::Hex(f["folder"]);
+    EXPECT_EQ(f["cwd"], f["folder"]);
+    bv::Release(expected);
+  } else {
+    EXPECT_EQ(f["folder"], base.path() + "\\?? ??") << bvtest::Hex(f["folder"]);
+  }
+}
+
+// The program's path keeps its limit of 259 GBK bytes, though the wide call
+// would take far longer ones: one byte more and it knows no folder at all.
+TEST(ProgramStart, ProgramPathOf260GbkBytesIsRefused) {
+  bvtest::TempDir base;
+  const std::string exe_name = "\\frame_test.exe";
+  for (const std::size_t length : {259u, 260u}) {
+    // Chinese characters, two bytes each but one wide character, then ASCII
+    // to land on the length exactly.
+    std::string folder = base.path() + "\\";
+    while (folder.size() + exe_name.size() + 2 <= length) folder += "\xD6\xD0";
+    while (folder.size() + exe_name.size() < length) folder += "x";
+    ASSERT_EQ(folder.size() + exe_name.size(), length);
+    ASSERT_TRUE(CreateDirectoryW(WideOf(folder).c_str(), nullptr)) << length;
+    bvtest::FactLog log;
+    EXPECT_EQ(RunCopyIn(WideOf(folder), "wide_folder"), 0) << log.Raw();
+    RemoveDirectoryW(WideOf(folder).c_str());
+    auto f = log.Facts();
+    EXPECT_EQ(f["folder"], length == 259 ? folder : "") << length;
+    EXPECT_EQ(f["file"], length == 259 ? "frame_test.exe" : "") << length;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -144,13 +145,13 @@ int BuildingEntry() {
   // Button1's creation is followed by a click before the created event: sent
   // during the build and posted into the queue the build empties.
   static bool hooked = false;
-  HHOOK hook = SetWindowsHookExA(
+  HHOOK hook = SetWindowsHookExW(
       WH_CBT,
       [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
         if (code == HCBT_CREATEWND) {
-          auto* cs = reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs;
-          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiA(cs->lpszClass, "BUTTON") == 0 &&
-              cs->lpszName && lstrcmpA(cs->lpszName, "创建桌面快捷方式") == 0 && !hooked) {
+          auto* cs = reinterpret_cast<CBT_CREATEWNDW*>(lp)->lpcs;
+          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiW(cs->lpszClass, L"BUTTON") == 0 &&
+              cs->lpszName && lstrcmpW(cs->lpszName, L"创建桌面快捷方式") == 0 && !hooked) {
             hooked = true;
             PostMessageA(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
           }
@@ -178,6 +179,75 @@ TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
   EXPECT_EQ(log.Facts()["created_ran"], "1");
   // Only the click sent from the created handler counts.
   EXPECT_EQ(log.Count("click_handler"), 1) << log.Raw();
+}
+
+// ---- The texts and fonts as another program sees them -----------------------------
+
+// A window's text read in wide characters, as UTF-16 code units in hex.
+std::string WideTextHex(HWND h) {
+  wchar_t text[256] = {};
+  const LRESULT n = SendMessageW(h, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+  return bvtest::Hex(std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n) * sizeof(wchar_t)));
+}
+std::string WideHex(const std::wstring& w) {
+  return bvtest::Hex(std::string(reinterpret_cast<const char*>(w.data()), w.size() * sizeof(wchar_t)));
+}
+
+// The character set of the face the font mapper picks for a window's font.
+int CharsetOfFont(HWND h) {
+  HDC dc = GetDC(h);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
+  const int charset = GetTextCharset(dc);
+  SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  return charset;
+}
+
+const struct {
+  const char* name;
+  bv::UnitId unit;
+  const wchar_t* text;
+} kShownTexts[] = {
+    {"window", bv::kMainWindowUnit, L"Brisvale"},   {"label1", bv::kLabel1, L"国服版本："},
+    {"label2", bv::kLabel2, L"韩服版本："},         {"label5", bv::kLabel5, L"请将下载的BAT文件拖到这里"},
+    {"label6", bv::kLabel6, L"By：Corvane"},        {"button1", bv::kButton1, L"创建桌面快捷方式"},
+    {"button2", bv::kButton2, L"OP.GG\r\n"},
+};
+
+int WideTextsEntry() {
+  bv::InitializeProgram();
+  bv::LoadWindow(bv::kMainWindow);
+  for (const auto& shown : kShownTexts) {
+    HWND h = bvtest::NativeOf(bv::kMainWindow, shown.unit);
+    Fact(shown.name, WideTextHex(h));
+    // The window's own caption is drawn in the system's caption font.
+    if (shown.unit != bv::kMainWindowUnit) Fact((std::string(shown.name) + "_charset").c_str(), CharsetOfFont(h));
+  }
+  Fact("code_page", GetACP());
+  DeferDestroy();
+  bv::RunMessageLoop();
+  return 0;
+}
+
+BVTEST_CHILD(wide_texts) {
+  const bv::EventHandler handlers[bv::kHandlerCount] = {};
+  return RunMain(WideTextsEntry, handlers);
+}
+
+// Whatever the system's code page, a program that asks the window for its
+// texts in wide characters gets the Chinese texts, and every font the units
+// use is one the font mapper fills with Chinese glyphs.
+TEST(MainWindowTexts, ReadWideTheyAreTheChineseTextsInChineseFonts) {
+  bvtest::FactLog log;
+  bvtest::Child child = bvtest::StartChild("wide_texts");
+  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  auto f = log.Facts();
+  for (const auto& shown : kShownTexts) {
+    EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
+    if (shown.unit != bv::kMainWindowUnit)
+      EXPECT_EQ(f[std::string(shown.name) + "_charset"], std::to_string(GB2312_CHARSET))
+          << shown.name << " under code page " << f["code_page"];
+  }
 }
 
 void DestroyAtOnceStartup(const bv::EventCall&) {

@@ -86,6 +86,32 @@ TEST_F(NativeUnits, EditBoxReturnsExactlyTheBytesWritten) {
   }
 }
 
+// The control shows the Chinese text whatever the system's code page; the box
+// still hands back exactly the GBK bytes written, and what the user then
+// types comes back in GBK, with "?" for what GBK cannot spell.
+TEST_F(NativeUnits, EditBoxShowsGbkAsChineseAndReturnsTheUsersEditInGbk) {
+  const std::string written = "\xBA\xAB\xB7\xFE\xB0\xE6\xB1\xBE\xA3\xBA" "14.3.1";  // 韩服版本：14.3.1
+  Write(kSingle, written.c_str());
+  wchar_t shown[64] = {};
+  GetWindowTextW(Hwnd(kSingle), shown, 64);
+  EXPECT_EQ(std::wstring(shown), L"韩服版本：14.3.1") << "code page " << GetACP();
+  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex(written));
+
+  HWND h = Hwnd(kSingle);
+  SendMessageW(h, EM_SETSEL, 64, 64);
+  SendMessageW(h, WM_CHAR, L'中', 0);
+  SendMessageW(h, WM_CHAR, L'한', 0);  // Korean: no GBK form
+  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex(written + "\xD6\xD0?")) << "code page " << GetACP();
+}
+
+TEST_F(NativeUnits, PasswordCharacterIsTheFirstCharacterOfItsText) {
+  bv::WriteUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kInputMode, -1, bv::ValueRecord::Int(bv::kInputPassword));
+  Write(kSingle, "\xA1\xF1x", 8 + bv::edit_prop::kPasswordChar);  // ●x
+  EXPECT_EQ(SendMessageW(Hwnd(kSingle), EM_GETPASSWORDCHAR, 0, 0), L'●');
+  Write(kSingle, "", 8 + bv::edit_prop::kPasswordChar);
+  EXPECT_EQ(SendMessageW(Hwnd(kSingle), EM_GETPASSWORDCHAR, 0, 0), L'*');
+}
+
 TEST_F(NativeUnits, EditBoxAfterAUserEditReturnsTheControlsText) {
   Write(kSingle, "abc");
   HWND h = Hwnd(kSingle);
@@ -139,6 +165,16 @@ TEST_F(NativeUnits, LabelCaptionIsAlsoTheWindowText) {
   EXPECT_STREQ(shown, "14.3.1");
   Write(kLabel, nullptr);
   EXPECT_EQ(GetWindowTextLengthA(Hwnd(kLabel)), 0);
+}
+
+TEST_F(NativeUnits, LabelAndButtonShowGbkCaptionsAsChinese) {
+  Write(kLabel, "\xB9\xFA\xB7\xFE\xB0\xE6\xB1\xBE\xA3\xBA");  // 国服版本：
+  Write(kButton, "\xB4\xB4\xBD\xA8", 10);                      // 创建
+  wchar_t label[32] = {}, button[32] = {};
+  SendMessageW(Hwnd(kLabel), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(label));
+  SendMessageW(Hwnd(kButton), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(button));
+  EXPECT_EQ(std::wstring(label), L"国服版本：") << "code page " << GetACP();
+  EXPECT_EQ(std::wstring(button), L"创建") << "code page " << GetACP();
 }
 
 TEST_F(NativeUnits, ButtonClickRaisesItsEvent) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "runtime/win/wide_text.h"
 #include "ui/win/core_unit_types.h"
 #include "ui/win/native_unit.h"
 
@@ -32,10 +33,10 @@ class ButtonUnit : public NativeUnit {
   void ApplyLayout() {
     if (!hwnd()) return;
     const LONG_PTR mask = BS_TYPEMASK | BS_LEFT | BS_RIGHT | BS_CENTER | BS_TOP | BS_BOTTOM | BS_VCENTER | BS_MULTILINE;
-    LONG_PTR style = (GetWindowLongPtrA(hwnd(), GWL_STYLE) & ~mask) | LayoutStyles();
+    LONG_PTR style = (GetWindowLongPtrW(hwnd(), GWL_STYLE) & ~mask) | LayoutStyles();
     // The button keeps its kind through its own message; the rest is plain style.
-    SendMessageA(hwnd(), BM_SETSTYLE, static_cast<WPARAM>(style & BS_TYPEMASK), FALSE);
-    SetWindowLongPtrA(hwnd(), GWL_STYLE, style);
+    SendMessageW(hwnd(), BM_SETSTYLE, static_cast<WPARAM>(style & BS_TYPEMASK), FALSE);
+    SetWindowLongPtrW(hwnd(), GWL_STYLE, style);
     InvalidateRect(hwnd(), nullptr, TRUE);
   }
 
@@ -65,7 +66,7 @@ UnitObject* CreateButton(const UnitCreateInfo& info) {
     unit->font = *data.font;
   }
   const CommonState& c = *info.common;
-  HWND h = CreateWindowExA(0, "BUTTON", unit->caption.c_str(), CommonChildStyles(c) | unit->LayoutStyles(), c.left,
+  HWND h = CreateWindowExW(0, L"BUTTON", wide::Wide(unit->caption.c_str()).c_str(), CommonChildStyles(c) | unit->LayoutStyles(), c.left,
                            c.top, c.width, c.height, parent->hwnd(), ChildId(info.unit), ModuleInstance(), nullptr);
   if (!h) {
     delete unit;
@@ -83,7 +84,7 @@ bool WriteButtonProperty(UnitObject* object, std::int32_t index, const RawProper
     case button_prop::kKind: unit->kind = IntOfRaw(value); unit->ApplyLayout(); break;
     case button_prop::kCaption:
       unit->caption = TextOfRaw(value);
-      if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->caption.c_str());
+      if (unit->hwnd()) SetWindowTextW(unit->hwnd(), wide::Wide(unit->caption.c_str()).c_str());
       break;
     case button_prop::kAlignment: unit->alignment = IntOfRaw(value); unit->ApplyLayout(); break;
     case button_prop::kVerticalAlignment: unit->vertical_alignment = IntOfRaw(value); unit->ApplyLayout(); break;

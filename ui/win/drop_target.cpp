@@ -8,19 +8,21 @@
 #include <vector>
 
 #include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 
 namespace bv {
 namespace {
 
-const char kClassName[] = "BrisvaleDropTarget";
+const wchar_t kClassName[] = L"BrisvaleDropTarget";
 
 // ---- Reading drop data -----------------------------------------------------------
 
 FORMATETC FormatOf(CLIPFORMAT format) { return {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
 
-// The bytes of `format` up to the first NUL (never past the block); false when
-// the data cannot be had in that format.
-bool GetTextBytes(IDataObject* data, CLIPFORMAT format, std::string* out) {
+// Hands `read` the locked block of `format` and its size; false when the data
+// cannot be had in that format or `read` refuses the block.
+template <typename Read>
+bool ReadBlock(IDataObject* data, CLIPFORMAT format, Read read) {
   FORMATETC fe = FormatOf(format);
   STGMEDIUM medium{};
   if (FAILED(data->GetData(&fe, &medium))) return false;
@@ -28,46 +30,66 @@ bool GetTextBytes(IDataObject* data, CLIPFORMAT format, std::string* out) {
   if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
     const SIZE_T size = GlobalSize(medium.hGlobal);
     if (const void* p = GlobalLock(medium.hGlobal)) {
-      out->assign(static_cast<const char*>(p), BoundedTextLength(p, size));
+      ok = read(p, size, medium.hGlobal);
       GlobalUnlock(medium.hGlobal);
-      ok = true;
     }
   }
   ReleaseStgMedium(&medium);
   return ok;
 }
 
+// The bytes of `format` up to the first NUL (never past the block).
+bool GetTextBytes(IDataObject* data, CLIPFORMAT format, std::string* out) {
+  return ReadBlock(data, format, [&](const void* p, SIZE_T size, HGLOBAL) {
+    out->assign(static_cast<const char*>(p), BoundedTextLength(p, size));
+    return true;
+  });
+}
+
+// The GBK form of the wide text of `format` up to its first NUL (never past
+// the block).
+bool GetWideText(IDataObject* data, CLIPFORMAT format, std::string* out) {
+  return ReadBlock(data, format, [&](const void* p, SIZE_T size, HGLOBAL) {
+    const std::size_t chars = BoundedWideTextLength(p, size);
+    char* gbk = wide::ToGbkText(static_cast<const wchar_t*>(p),
+                                static_cast<std::int32_t>(chars < INT_MAX ? chars : INT_MAX));
+    out->assign(gbk ? gbk : "");
+    Release(gbk);
+    return true;
+  });
+}
+
+// Programs that offer text offer it wide; a program that offers only ANSI
+// text gives its bytes as they are.
+bool GetText(IDataObject* data, std::string* out) {
+  return GetWideText(data, CF_UNICODETEXT, out) || GetTextBytes(data, CF_TEXT, out);
+}
+
+CLIPFORMAT WideUrlFormat() {
+  static const CLIPFORMAT format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocatorW"));
+  return format;
+}
+
 bool GetFilesText(IDataObject* data, std::string* out) {
-  FORMATETC fe = FormatOf(CF_HDROP);
-  STGMEDIUM medium{};
-  if (FAILED(data->GetData(&fe, &medium))) return false;
-  bool ok = false;
-  bool whole = false;
-  if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-    const SIZE_T size = GlobalSize(medium.hGlobal);
-    if (const void* p = GlobalLock(medium.hGlobal)) {
-      whole = FileListIsWhole(p, size);
-      GlobalUnlock(medium.hGlobal);
-    }
-  }
-  // A list that runs past its block cannot be read: the step is skipped.
-  if (whole) {
-    HDROP drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  return ReadBlock(data, CF_HDROP, [&](const void* p, SIZE_T size, HGLOBAL block) {
+    // A list that runs past its block cannot be read: the step is skipped.
+    const std::int64_t count = FileListCount(p, size);
+    if (count < 0) return false;
+    HDROP drop = static_cast<HDROP>(block);
     std::vector<std::string> paths;
-    paths.reserve(count);
+    paths.reserve(static_cast<std::size_t>(count));
     for (UINT i = 0; i < count; ++i) {
-      const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-      std::string path(static_cast<std::size_t>(length) + 1, '\0');
-      const UINT got = DragQueryFileA(drop, i, path.data(), length + 1);
+      const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+      std::wstring path(static_cast<std::size_t>(length) + 1, L'\0');
+      const UINT got = DragQueryFileW(drop, i, path.data(), length + 1);
       path.resize(got <= length ? got : length);
-      paths.push_back(std::move(path));
+      char* gbk = wide::PathToGbkText(path.c_str());
+      paths.emplace_back(gbk ? gbk : "");
+      Release(gbk);
     }
     *out = JoinDroppedPaths(paths);
-    ok = true;
-  }
-  ReleaseStgMedium(&medium);
-  return ok;
+    return true;
+  });
 }
 
 // The hooks the unit installs: each raises its event with the dropped text and
@@ -95,16 +117,16 @@ bool RaiseDropped(WindowId window, UnitId unit, std::int32_t, const char* bytes,
 // ---- The unit type -----------------------------------------------------------------
 
 DropTargetUnit* UnitOfWindow(HWND hwnd) {
-  return reinterpret_cast<DropTargetUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  return reinterpret_cast<DropTargetUnit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK DropTargetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
   } else if (msg == WM_NCDESTROY) {
     DropTargetUnit* unit = UnitOfWindow(hwnd);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     // A unit whose creation is still running has not been handed out yet:
     // its creator frees it.
     if (unit && unit->native) {
@@ -119,21 +141,21 @@ LRESULT CALLBACK DropTargetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       unit->FreeWhenUnused();
     }
   }
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 bool EnsureClass() {
   static bool registered = false;
   if (registered) return true;
-  WNDCLASSEXA wc{};
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = DropTargetProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = kClassName;
-  registered = RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   return registered;
 }
 
@@ -166,9 +188,9 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   const CommonState& c = info.common ? *info.common : none;
   if (c.flags & kUnitDisabled) style |= WS_DISABLED;
   if (c.flags & kUnitFocusable) style |= WS_TABSTOP;
-  HWND hwnd = CreateWindowExA(0, kClassName, "", style, c.left, c.top, c.width, c.height, parent,
+  HWND hwnd = CreateWindowExW(0, kClassName, L"", style, c.left, c.top, c.width, c.height, parent,
                               reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(info.unit)),
-                              GetModuleHandleA(nullptr), unit);
+                              GetModuleHandleW(nullptr), unit);
   if (!hwnd) {
     delete unit;
     return nullptr;
@@ -245,31 +267,29 @@ void DropTargetUnit::FreeWhenUnused() {
   if (gone && drops_running == 0 && kest.references() <= 1) delete this;
 }
 
-std::string HtmlToSystemText(const char* utf8, std::size_t n) {
-  if (n == 0) return {};
-  const int in = n > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n);
-  const int wide_count = MultiByteToWideChar(CP_UTF8, 0, utf8, in, nullptr, 0);
-  if (wide_count <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, in, wide.data(), wide_count);
-  for (wchar_t& ch : wide) {
-    if (ch == 0x00A0) ch = 0x0020;
+std::string HtmlToGbkText(const char* utf8, std::size_t n) {
+  // In UTF-8 the bytes C2 A0 are the no-break space wherever they stand.
+  std::string plain;
+  plain.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (utf8[i] == '\xC2' && i + 1 < n && utf8[i + 1] == '\xA0') {
+      plain += ' ';
+      ++i;
+    } else {
+      plain += utf8[i];
+    }
   }
-  const int out_count =
-      WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), wide_count, nullptr, 0, nullptr, nullptr);
-  if (out_count <= 0) return {};
-  std::string out(static_cast<std::size_t>(out_count), '\0');
-  const int got = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), wide_count, out.data(), out_count,
-                                      nullptr, nullptr);
-  out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  char* gbk = wide::Utf8ToGbkText(plain.data(), static_cast<std::int32_t>(plain.size() < INT_MAX ? plain.size() : INT_MAX));
+  std::string out = gbk ? gbk : "";
+  Release(gbk);
   return out;
 }
 
 // ---- KestDropTarget --------------------------------------------------------------------
 
 KestDropTarget::KestDropTarget(DropTargetUnit* unit) : owner_(unit) {
-  url_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("UniformResourceLocator"));
-  html_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("HTML Format"));
+  url_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocator"));
+  html_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"HTML Format"));
   void* helper = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
                                  &helper)))
@@ -315,13 +335,15 @@ HRESULT KestDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWOR
     helper_->DragEnter(owner_->registered, data, &p, *effect);
   }
   if (data) {
-    const CLIPFORMAT order[kDropKindCount] = {CF_TEXT, CF_HDROP, url_format_, html_format_};
+    // Each kind in the order tested, with the formats that carry it (0: none).
+    const CLIPFORMAT order[kDropKindCount][2] = {
+        {CF_UNICODETEXT, CF_TEXT}, {CF_HDROP, 0}, {WideUrlFormat(), url_format_}, {html_format_, 0}};
     const int flag_of[kDropKindCount] = {kDropText, kDropFiles, kDropUrl, kDropHtml};
     bool tested = false, found = false;
     for (int i = 0; i < kDropKindCount && !found; ++i) {
       if (!accept[flag_of[i]]) continue;
       tested = true;
-      found = Offers(data, order[i]);
+      found = Offers(data, order[i][0]) || (order[i][1] && Offers(data, order[i][1]));
     }
     // With nothing accepted no test is made and accepting stays as it was.
     if (tested) accepting_ = found;
@@ -379,15 +401,15 @@ void KestDropTarget::Deliver(IDataObject* data) {
   if (accept[kDropText]) {
     // HTML on offer wins over its plain text, even when HTML is not accepted.
     std::string html;
-    if (!GetTextBytes(data, html_format_, &html) && GetTextBytes(data, CF_TEXT, &bytes)) {
+    if (!GetTextBytes(data, html_format_, &html) && GetText(data, &bytes)) {
       if (!deliver(kDropText)) return;
     }
   }
   if (accept[kDropHtml] && GetTextBytes(data, html_format_, &bytes)) {
-    bytes = HtmlToSystemText(bytes.data(), bytes.size());
+    bytes = HtmlToGbkText(bytes.data(), bytes.size());
     if (!deliver(kDropHtml)) return;
   }
-  if (accept[kDropUrl] && GetTextBytes(data, url_format_, &bytes)) {
+  if (accept[kDropUrl] && (GetWideText(data, WideUrlFormat(), &bytes) || GetTextBytes(data, url_format_, &bytes))) {
     if (!deliver(kDropUrl)) return;
   }
   if (accept[kDropFiles] && GetFilesText(data, &bytes)) deliver(kDropFiles);

@@ -87,9 +87,8 @@ class DropTargetUnit final : public UnitObject {
 // The unit's IDropTarget (for tests, which play the platform's drag loop).
 KestDropTarget* DropTargetOf(UnitObject* unit);
 
-// Decodes the "HTML Format" bytes (UTF-8) into the system code page with
-// every no-break space made a plain space; sized from what the conversions
-// report.
-std::string HtmlToSystemText(const char* utf8, std::size_t n);
+// Decodes the "HTML Format" bytes (UTF-8) into GBK with every no-break space
+// made a plain space; a character GBK has no form for becomes "?".
+std::string HtmlToGbkText(const char* utf8, std::size_t n);
 
 }  // namespace bv

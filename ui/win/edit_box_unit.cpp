@@ -7,6 +7,8 @@
 #include <string>
 
 #include "runtime/program.h"
+#include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 #include "ui/win/core_unit_types.h"
 #include "ui/win/native_unit.h"
 
@@ -56,36 +58,48 @@ class EditBoxUnit : public NativeUnit {
   }
 
   bool CreateNative(HWND parent, const CommonState& common) {
-    HWND h = CreateWindowExA(ExStyles(), "EDIT", "", Styles(common), common.left, common.top, common.width,
+    HWND h = CreateWindowExW(ExStyles(), L"EDIT", L"", Styles(common), common.left, common.top, common.width,
                              common.height, parent, ChildId(unit_id), ModuleInstance(), nullptr);
     if (!h) return false;
     Bind(h, true);
-    SendMessageA(h, EM_SETLIMITTEXT, static_cast<WPARAM>(props.max_length > 0 ? props.max_length : 0), 0);
+    SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(props.max_length > 0 ? props.max_length : 0), 0);
     if (props.input_mode == kInputPassword && !password_char.empty())
-      SendMessageA(h, EM_SETPASSWORDCHAR, static_cast<unsigned char>(password_char[0]), 0);
-    SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(own_font ? own_font : DefaultGuiFont()), FALSE);
+      SendMessageW(h, EM_SETPASSWORDCHAR, PasswordChar(), 0);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(own_font ? own_font : DefaultGuiFont()), FALSE);
     PutContent();
-    SendMessageA(h, EM_SETSEL, static_cast<WPARAM>(props.selection_start),
+    SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(props.selection_start),
                  static_cast<LPARAM>(props.selection_start + props.selection_length));
     return true;
+  }
+
+  // The first character of the password text, '*' when it is empty.
+  WPARAM PasswordChar() const {
+    if (password_char.empty()) return L'*';
+    const auto first = static_cast<unsigned char>(password_char[0]);
+    const std::int32_t bytes = first >= 0x80 && password_char.size() > 1 ? 2 : 1;
+    const wide::Wide one(password_char.data(), bytes);
+    return one.size() > 0 ? one.c_str()[0] : L'*';
   }
 
   // Puts the stored bytes into the control without raising the box's event.
   void PutContent() {
     setting_text = true;
-    SetWindowTextA(hwnd(), content.c_str());
-    SendMessageA(hwnd(), EM_SETMODIFY, FALSE, 0);
+    SetWindowTextW(hwnd(), wide::Wide(content.c_str()).c_str());
+    SendMessageW(hwnd(), EM_SETMODIFY, FALSE, 0);
     setting_text = false;
   }
 
-  bool UserEdited() const { return hwnd() && SendMessageA(hwnd(), EM_GETMODIFY, 0, 0) != 0; }
+  bool UserEdited() const { return hwnd() && SendMessageW(hwnd(), EM_GETMODIFY, 0, 0) != 0; }
 
   const std::string& CurrentContent() {
     if (!UserEdited()) return content;
-    int n = GetWindowTextLengthA(hwnd());
-    read_scratch.assign(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
-    n = GetWindowTextA(hwnd(), read_scratch.data(), n + 1);
-    read_scratch.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    // What the user typed, in GBK: "?" for a character GBK has no form for.
+    const int n = GetWindowTextLengthW(hwnd());
+    std::wstring typed(static_cast<std::size_t>(n > 0 ? n : 0) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd(), typed.data(), n + 1);
+    char* gbk = wide::ToGbkText(typed.c_str(), got > 0 ? got : 0);
+    read_scratch = gbk ? gbk : "";
+    Release(gbk);
     return read_scratch;
   }
 
@@ -106,10 +120,10 @@ class EditBoxUnit : public NativeUnit {
     common.width = rc.right - rc.left;
     common.height = rc.bottom - rc.top;
     if (!IsWindowEnabled(old)) common.flags |= kUnitDisabled;
-    if (GetWindowLongPtrA(old, GWL_STYLE) & WS_TABSTOP) common.flags |= kUnitFocusable;
+    if (GetWindowLongPtrW(old, GWL_STYLE) & WS_TABSTOP) common.flags |= kUnitFocusable;
     bool visible = IsWindowVisible(old);
     DWORD start = 0, end = 0;
-    SendMessageA(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageW(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     props.selection_start = static_cast<std::int32_t>(start);
     props.selection_length = static_cast<std::int32_t>(end - start);
     DetachAndDestroy();
@@ -188,13 +202,13 @@ bool WriteEditBoxProperty(UnitObject* object, std::int32_t index, const RawPrope
       return false;
     case edit_prop::kMaxLength:
       p.max_length = IntOfRaw(value);
-      if (h) SendMessageA(h, EM_SETLIMITTEXT, static_cast<WPARAM>(p.max_length > 0 ? p.max_length : 0), 0);
+      if (h) SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(p.max_length > 0 ? p.max_length : 0), 0);
       return false;
     case edit_prop::kPasswordChar:
       unit->password_char = TextOfRaw(value);
       if (h && p.input_mode == kInputPassword) {
-        SendMessageA(h, EM_SETPASSWORDCHAR,
-                     unit->password_char.empty() ? '*' : static_cast<unsigned char>(unit->password_char[0]), 0);
+        SendMessageW(h, EM_SETPASSWORDCHAR,
+                     unit->PasswordChar(), 0);
         InvalidateRect(h, nullptr, TRUE);
       }
       return false;
@@ -204,10 +218,10 @@ bool WriteEditBoxProperty(UnitObject* object, std::int32_t index, const RawPrope
     case edit_prop::kSelStart:
     case edit_prop::kSelLength: {
       DWORD start = 0, end = 0;
-      if (h) SendMessageA(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+      if (h) SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
       std::int32_t s = static_cast<std::int32_t>(start), n = static_cast<std::int32_t>(end - start);
       (index == edit_prop::kSelStart ? s : n) = IntOfRaw(value);
-      if (h) SendMessageA(h, EM_SETSEL, static_cast<WPARAM>(s), static_cast<LPARAM>(s + n));
+      if (h) SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(s), static_cast<LPARAM>(s + n));
       return false;
     }
     // The rest change the control's styles: it gets a new native window.
@@ -255,7 +269,7 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
     case edit_prop::kSelLength: {
       DWORD start = 0, end = 0;
       if (unit->hwnd())
-        SendMessageA(unit->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        SendMessageW(unit->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
       return RawWord(index == edit_prop::kSelStart ? start : end - start);
     }
     default: return {};

@@ -5,6 +5,7 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "runtime/program.h"
 #include "runtime/service.h"
 #include "runtime/texts.h"
+#include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 #include "ui/frame.h"
 #include "ui/win/program_libraries.h"
 
@@ -21,7 +24,7 @@ namespace bv {
 namespace {
 
 constexpr UINT kMsgEndRequest = 0x83E7;
-const char kHiddenClass[] = "BrisvaleHiddenMessageWindow";
+const wchar_t kHiddenClass[] = L"BrisvaleHiddenMessageWindow";
 
 struct IdleEntry {
   HWND hwnd;
@@ -48,18 +51,18 @@ AppState& App() {
 
 LRESULT CALLBACK HiddenWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kMsgEndRequest) EndProgram(static_cast<int>(wp));
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 HWND CreateHiddenWindow() {
-  WNDCLASSEXA wc{};
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = HiddenWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.lpszClassName = kHiddenClass;
-  RegisterClassExA(&wc);  // a second registration fails harmlessly
-  return CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
+  RegisterClassExW(&wc);  // a second registration fails harmlessly
+  return CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
                          nullptr);
 }
 
@@ -80,7 +83,7 @@ void RunEndSequence(int exit_code) {
   AppState& app = App();
   BlockEvents();
   if (app.main_thread && GetCurrentThreadId() != app.main_thread) {
-    if (app.hidden && IsWindow(app.hidden)) SendMessageA(app.hidden, kMsgEndRequest, static_cast<WPARAM>(exit_code), 0);
+    if (app.hidden && IsWindow(app.hidden)) SendMessageW(app.hidden, kMsgEndRequest, static_cast<WPARAM>(exit_code), 0);
     if (!app.end_begun) ExitProcess(static_cast<UINT>(exit_code));
     return;
   }
@@ -113,7 +116,7 @@ std::intptr_t InitializeService(std::intptr_t, std::intptr_t) {
 bool PreTranslate(MSG& msg) {
   if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
   for (HWND h = msg.hwnd; h; h = GetParent(h)) {
-    if (!(GetWindowLongPtrA(h, GWL_STYLE) & WS_CHILD)) return IsDialogMessageA(h, &msg) != 0;
+    if (!(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) return IsDialogMessageW(h, &msg) != 0;
   }
   return false;
 }
@@ -167,16 +170,20 @@ void InitializeProgram() {
   // Runtime allocations already come from the process heap (runtime/platform).
   if (!app.ole_started && SUCCEEDED(OleInitialize(nullptr))) app.ole_started = true;
 
-  char path[260] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string full(path, n < sizeof path ? n : 0);
+  // The folder keeps the 260-byte limit of its GBK form, whatever the wide
+  // call could take; a path cut short by the platform names nothing.
+  static wchar_t path[32768];  // the platform's longest path
+  const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  char gbk[260];
+  const std::int32_t bytes = n > 0 && n < std::size(path) ? wide::PathToGbk(path, gbk, sizeof gbk) : -1;
+  const std::string full = bytes > 0 ? std::string(gbk, static_cast<std::size_t>(bytes)) : std::string();
   std::size_t slash = full.rfind('\\');
   app.folder = slash == std::string::npos ? std::string() : full.substr(0, slash);
   app.file_name = slash == std::string::npos ? full : full.substr(slash + 1);
   if (!app.folder.empty()) {
     // "C:" alone would name the drive's current folder, not its root.
     std::string target = app.folder.back() == ':' ? app.folder + "\\" : app.folder;
-    SetCurrentDirectoryA(target.c_str());
+    SetCurrentDirectoryW(wide::Wide(target.c_str()).c_str());
   }
 
   if (!app.hidden) app.hidden = CreateHiddenWindow();
@@ -206,12 +213,12 @@ void RunMessageLoop() {
   MSG msg;
   bool idle = true;
   for (;;) {
-    while (idle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    while (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
       RunIdleCallbacks();
       idle = false;  // no idle work here asks for more
     }
     do {
-      BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+      BOOL got = GetMessageW(&msg, nullptr, 0, 0);
       if (got == 0) {
         app.quit_code = static_cast<int>(msg.wParam);
         return;
@@ -219,10 +226,10 @@ void RunMessageLoop() {
       if (got == -1) return;
       if (!PreTranslate(msg)) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
       }
       if (RearmsIdle(msg)) idle = true;
-    } while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    } while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "runtime/win/wide_text.h"
 #include "ui/win/core_unit_types.h"
 #include "ui/win/native_unit.h"
 
@@ -11,7 +12,7 @@ namespace bv::win {
 
 namespace {
 
-const char kLabelClass[] = "BrisvaleLabel";
+const wchar_t kLabelClass[] = L"BrisvaleLabel";
 
 class LabelUnit : public NativeUnit {
  public:
@@ -46,6 +47,7 @@ class LabelUnit : public NativeUnit {
                 : vertical_alignment == kAlignFar  ? DT_BOTTOM
                                                    : DT_TOP;
     }
+    const wide::Wide text(caption.c_str(), static_cast<std::int32_t>(caption.size()));
     HGDIOBJ old_font = SelectObject(dc, own_font ? own_font : DefaultGuiFont());
     SetBkMode(dc, TRANSPARENT);
     // Effects draw an offset copy first: raised lit from the top left, sunken
@@ -55,10 +57,10 @@ class LabelUnit : public NativeUnit {
       RECT copy = rc;
       OffsetRect(&copy, offset, offset);
       SetTextColor(dc, effect == 3 ? GetSysColor(COLOR_3DSHADOW) : GetSysColor(COLOR_3DHILIGHT));
-      DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &copy, format);
+      DrawTextW(dc, text.c_str(), text.size(), &copy, format);
     }
     SetTextColor(dc, ToColorRef(text_colour));
-    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &rc, format);
+    DrawTextW(dc, text.c_str(), text.size(), &rc, format);
     SelectObject(dc, old_font);
   }
 
@@ -76,6 +78,9 @@ class LabelUnit : public NativeUnit {
         *result = 0;
         return true;
       }
+      case WM_GETFONT:  // as a static control answers it
+        *result = reinterpret_cast<LRESULT>(own_font ? own_font : DefaultGuiFont());
+        return true;
       case WM_PRINTCLIENT:
         Paint(reinterpret_cast<HDC>(wp));
         *result = 0;
@@ -93,11 +98,11 @@ class LabelUnit : public NativeUnit {
     if (!hwnd()) return;
     DWORD style, ex_style;
     BorderStyles(border, &style, &ex_style);
-    LONG_PTR s = GetWindowLongPtrA(hwnd(), GWL_STYLE);
-    SetWindowLongPtrA(hwnd(), GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | style);
-    LONG_PTR es = GetWindowLongPtrA(hwnd(), GWL_EXSTYLE);
+    LONG_PTR s = GetWindowLongPtrW(hwnd(), GWL_STYLE);
+    SetWindowLongPtrW(hwnd(), GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | style);
+    LONG_PTR es = GetWindowLongPtrW(hwnd(), GWL_EXSTYLE);
     const LONG_PTR edges = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE;
-    SetWindowLongPtrA(hwnd(), GWL_EXSTYLE, (es & ~edges) | ex_style);
+    SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, (es & ~edges) | ex_style);
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
@@ -106,14 +111,14 @@ class LabelUnit : public NativeUnit {
 UnitObject* CreateLabel(const UnitCreateInfo& info) {
   static ATOM atom = 0;
   if (!atom) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = UnitWindowProc;
     wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpszClassName = kLabelClass;
-    atom = RegisterClassExA(&wc);
+    atom = RegisterClassExW(&wc);
     if (!atom) return nullptr;
   }
   auto* parent = static_cast<NativeUnit*>(info.parent);
@@ -147,7 +152,7 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
   const CommonState& c = *info.common;
   // The caption is also the window's text, so that screen readers and other
   // programs that ask a window for its text see what the label shows.
-  HWND h = CreateWindowExA(ex_style, kLabelClass, unit->caption.c_str(), style, c.left, c.top, c.width, c.height, parent->hwnd(),
+  HWND h = CreateWindowExW(ex_style, kLabelClass, wide::Wide(unit->caption.c_str()).c_str(), style, c.left, c.top, c.width, c.height, parent->hwnd(),
                            ChildId(info.unit), ModuleInstance(), nullptr);
   if (!h) {
     delete unit;
@@ -163,7 +168,7 @@ bool WriteLabelProperty(UnitObject* object, std::int32_t index, const RawPropert
   switch (index) {
     case label_prop::kCaption:
       unit->caption = TextOfRaw(value);
-      if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->caption.c_str());
+      if (unit->hwnd()) SetWindowTextW(unit->hwnd(), wide::Wide(unit->caption.c_str()).c_str());
       break;
     case label_prop::kEffect: unit->effect = IntOfRaw(value); break;
     case label_prop::kBorder:

@@ -21,11 +21,11 @@ constexpr int kWindowHeight = 136;
 // Handles the waiting messages, leaving a quit request in the queue.
 void ProcessWaitingMessages() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
     if (msg.message == WM_QUIT) break;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) break;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
@@ -90,8 +90,8 @@ bool Build(WindowId window) {
     HWND h = NativeOf(object);
     // Whatever the type made, the common fields decide these.
     EnableWindow(h, (slots[i].stored.flags & kUnitDisabled) == 0);
-    LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE);
-    if (slots[i].stored.flags & kUnitFocusable) SetWindowLongPtrA(h, GWL_STYLE, style | WS_TABSTOP);
+    LONG_PTR style = GetWindowLongPtrW(h, GWL_STYLE);
+    if (slots[i].stored.flags & kUnitFocusable) SetWindowLongPtrW(h, GWL_STYLE, style | WS_TABSTOP);
     children.push_back(h);
   }
 

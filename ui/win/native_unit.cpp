@@ -1,16 +1,43 @@
 #include "ui/win/native_unit.h"
 
+#include <cstddef>
 #include <cstring>
+
+#include "runtime/win/wide_text.h"
 
 namespace bv::win {
 
 namespace {
-const char kUnitProp[] = "BrisvaleUnit";
+
+const wchar_t kUnitProp[] = L"BrisvaleUnit";
+
+// The default GUI font of a Chinese system, as GetObject reports it there.
+// The charset is what makes the font mapper pick a face with Chinese glyphs
+// where the system's own default would have none.
+constexpr FontRecord kChineseGuiFont = {
+    .height = -12,
+    .weight = FW_NORMAL,
+    .charset = GB2312_CHARSET,
+    .pitch_and_family = VARIABLE_PITCH | FF_SWISS,
+    .face = "MS Shell Dlg",
+};
+
+bool ChineseSystem() { return GetACP() == wide::kGbkCodePage; }
+
+FontRecord RecordOf(const LOGFONTW& lf) {
+  FontRecord record;
+  static_assert(offsetof(LOGFONTW, lfFaceName) == offsetof(FontRecord, face));
+  std::memcpy(static_cast<void*>(&record), &lf, offsetof(FontRecord, face));
+  // A face the record cannot hold whole is left empty, never cut.
+  wide::ToGbk(lf.lfFaceName, -1, record.face, sizeof record.face);
+  return record;
 }
 
-HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
+}  // namespace
 
-NativeUnit* UnitOf(HWND hwnd) { return hwnd ? static_cast<NativeUnit*>(GetPropA(hwnd, kUnitProp)) : nullptr; }
+HINSTANCE ModuleInstance() { return GetModuleHandleW(nullptr); }
+
+NativeUnit* UnitOf(HWND hwnd) { return hwnd ? static_cast<NativeUnit*>(GetPropW(hwnd, kUnitProp)) : nullptr; }
 
 NativeUnit::~NativeUnit() {
   if (own_font) DeleteObject(own_font);
@@ -18,12 +45,12 @@ NativeUnit::~NativeUnit() {
 
 void NativeUnit::Bind(HWND h, bool subclass) {
   native = h;
-  SetPropA(h, kUnitProp, this);
+  SetPropW(h, kUnitProp, this);
   if (subclass) {
     next_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnitWindowProc)));
+        SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnitWindowProc)));
   } else {
-    next_proc = DefWindowProcA;
+    next_proc = DefWindowProcW;
   }
 }
 
@@ -38,13 +65,13 @@ void NativeUnit::DetachAndDestroy() {
 
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   NativeUnit* unit = UnitOf(hwnd);
-  if (!unit) return DefWindowProcA(hwnd, msg, wp, lp);
+  if (!unit) return DefWindowProcW(hwnd, msg, wp, lp);
   WNDPROC next = unit->next_proc;
 
   if (msg == WM_NCDESTROY) {
-    LRESULT r = CallWindowProcA(next, hwnd, msg, wp, lp);
-    RemovePropA(hwnd, kUnitProp);
-    if (next != DefWindowProcA) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
+    LRESULT r = CallWindowProcW(next, hwnd, msg, wp, lp);
+    RemovePropW(hwnd, kUnitProp);
+    if (next != DefWindowProcW) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
     if (unit->detaching) return r;
     unit->native = nullptr;
     // The model may look at the object while it forgets it; free it after.
@@ -74,7 +101,7 @@ LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
   LRESULT result = 0;
   if (unit->OnMessage(msg, wp, lp, &result)) return result;
-  return CallWindowProcA(next, hwnd, msg, wp, lp);
+  return CallWindowProcW(next, hwnd, msg, wp, lp);
 }
 
 PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event) {
@@ -105,29 +132,37 @@ void BorderStyles(std::int32_t border, DWORD* style, DWORD* ex_style) {
   }
 }
 
-HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+HFONT DefaultGuiFont() {
+  if (ChineseSystem()) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  static const HFONT chinese = MakeFont(&kChineseGuiFont);  // lives as long as the process
+  return chinese ? chinese : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
 
 HFONT MakeFont(const FontRecord* record) {
   if (!record) return nullptr;
-  static_assert(sizeof(LOGFONTA) == sizeof(FontRecord));
-  LOGFONTA lf;
-  std::memcpy(&lf, record, sizeof lf);
-  lf.lfFaceName[LF_FACESIZE - 1] = 0;
-  return CreateFontIndirectA(&lf);
+  LOGFONTW lf{};
+  std::memcpy(&lf, record, offsetof(FontRecord, face));
+  // On a Chinese system the default charset is GB2312; elsewhere it would pick
+  // the system's own, whose faces may have no Chinese glyphs.
+  if (lf.lfCharSet == DEFAULT_CHARSET && !ChineseSystem()) lf.lfCharSet = GB2312_CHARSET;
+  const std::int32_t face_bytes = static_cast<std::int32_t>(strnlen(record->face, sizeof record->face - 1));
+  wide::Wide face(record->face, face_bytes);
+  if (face.size() < LF_FACESIZE) std::memcpy(lf.lfFaceName, face.c_str(), (face.size() + 1) * sizeof(wchar_t));
+  return CreateFontIndirectW(&lf);
 }
 
 FontRecord DefaultGuiFontRecord() {
-  FontRecord record;
-  LOGFONTA lf{};
-  if (GetObjectA(DefaultGuiFont(), sizeof lf, &lf) == sizeof lf) std::memcpy(static_cast<void*>(&record), &lf, sizeof record);
-  return record;
+  if (!ChineseSystem()) return kChineseGuiFont;
+  LOGFONTW lf{};
+  if (GetObjectW(DefaultGuiFont(), sizeof lf, &lf) != sizeof lf) return {};
+  return RecordOf(lf);
 }
 
 void ApplyFont(NativeUnit* unit, const FontRecord* record) {
   HFONT old = unit->own_font;
   unit->own_font = MakeFont(record);
   if (unit->hwnd()) {
-    SendMessageA(unit->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(unit->own_font ? unit->own_font : DefaultGuiFont()),
+    SendMessageW(unit->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(unit->own_font ? unit->own_font : DefaultGuiFont()),
                  TRUE);
   }
   if (old) DeleteObject(old);

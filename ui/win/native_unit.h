@@ -36,7 +36,7 @@ class NativeUnit : public UnitObject {
   // new native window can take).
   void DetachAndDestroy();
 
-  WNDPROC next_proc = DefWindowProcA;
+  WNDPROC next_proc = DefWindowProcW;
   bool detaching = false;
   HFONT own_font = nullptr;
   ~NativeUnit() override;

@@ -3,12 +3,13 @@
 #include <cstring>
 
 #include "ui/unit_platform.h"
+#include "ui/win/native_unit.h"
 
 namespace bv::unitplatform {
 
 namespace {
 HWND H(void* native) { return static_cast<HWND>(native); }
-bool IsChildWindow(HWND h) { return (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) != 0; }
+bool IsChildWindow(HWND h) { return (GetWindowLongW(h, GWL_STYLE) & WS_CHILD) != 0; }
 }  // namespace
 
 NativeRect NativeRectOf(void* native) {
@@ -23,7 +24,7 @@ NativeRect NativeRectOf(void* native) {
 
 bool NativeVisible(void* native) {
   HWND h = H(native);
-  return IsWindow(h) && (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) != 0;
+  return IsWindow(h) && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 bool NativeEnabled(void* native) { return IsWindow(H(native)) && IsWindowEnabled(H(native)); }
@@ -61,22 +62,21 @@ void ProcessWaitingMessages() {
   // Bounded, so that a window that keeps posting to itself cannot hold us here.
   MSG msg;
   for (int i = 0; i < 100000; ++i) {
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) || msg.message == WM_QUIT) return;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) || msg.message == WM_QUIT) return;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;
     if (msg.message == WM_QUIT) {
       // Another thread's quit slipped in between: leave it for the loop.
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
 void DefaultGuiFont(std::uint8_t (&record)[kFontRecordSize]) {
-  static_assert(sizeof(LOGFONTA) == kFontRecordSize);
-  LOGFONTA font{};
-  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  static_assert(sizeof(FontRecord) == kFontRecordSize);
+  const FontRecord font = win::DefaultGuiFontRecord();
   std::memcpy(record, &font, sizeof font);
 }
 

@@ -34,7 +34,7 @@ void DestroyUnit(ValueRecord*, std::int32_t argc, const ValueRecord* args) {
       CarryOutDestroy(unit);
     } else {
       // Carried out from the message loop, after the running handler returns.
-      PostMessageA(native, kMsgDestroyWindow, 0, 0);
+      PostMessageW(native, kMsgDestroyWindow, 0, 0);
     }
     return;
   }

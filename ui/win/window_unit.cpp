@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/win/wide_text.h"
 #include "ui/win/core_unit_types.h"
 #include "ui/win/native_unit.h"
 #include "ui/window_unit.h"
@@ -16,7 +17,7 @@ namespace win {
 
 namespace {
 
-const char kWindowClass[] = "BrisvaleWindow";
+const wchar_t kWindowClass[] = L"BrisvaleWindow";
 
 class WindowUnit : public NativeUnit {
  public:
@@ -48,18 +49,18 @@ class WindowUnit : public NativeUnit {
   }
 };
 
-WNDCLASSEXA WindowClass(std::int32_t icon_resource) {
-  WNDCLASSEXA wc{};
+WNDCLASSEXW WindowClass(std::int32_t icon_resource) {
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = UnitWindowProc;
   wc.hInstance = ModuleInstance();
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
   wc.lpszClassName = kWindowClass;
   if (icon_resource) {
-    wc.hIcon = static_cast<HICON>(LoadImageA(wc.hInstance, MAKEINTRESOURCEA(icon_resource), IMAGE_ICON,
+    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(wc.hInstance, MAKEINTRESOURCEA(icon_resource), IMAGE_ICON,
+    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   }
   return wc;
@@ -71,8 +72,8 @@ UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
     data = *static_cast<const WindowTypeData*>(info.data);
   static ATOM atom = 0;
   if (!atom) {
-    WNDCLASSEXA wc = WindowClass(data.icon_resource);
-    atom = RegisterClassExA(&wc);
+    WNDCLASSEXW wc = WindowClass(data.icon_resource);
+    atom = RegisterClassExW(&wc);
     if (!atom) return nullptr;
   }
 
@@ -95,14 +96,14 @@ UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   unit->type = info.type;
   unit->title = data.title ? data.title : "";
   const CommonState common = info.common ? *info.common : CommonState{};
-  HWND h = CreateWindowExA(ex_style, kWindowClass, unit->title.c_str(), style, common.left, common.top, common.width,
+  HWND h = CreateWindowExW(ex_style, kWindowClass, wide::Wide(unit->title.c_str()).c_str(), style, common.left, common.top, common.width,
                            common.height, nullptr, nullptr, ModuleInstance(), nullptr);
   if (!h) {
     delete unit;
     return nullptr;
   }
   unit->Bind(h, false);
-  SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
+  SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
   return unit;
 }
 
@@ -110,7 +111,7 @@ bool WriteWindowProperty(UnitObject* object, std::int32_t index, const RawProper
   auto* unit = static_cast<WindowUnit*>(object);
   if (index == window_prop::kTitle) {
     unit->title = TextOfRaw(value);
-    if (unit->hwnd()) SetWindowTextA(unit->hwnd(), unit->title.c_str());
+    if (unit->hwnd()) SetWindowTextW(unit->hwnd(), wide::Wide(unit->title.c_str()).c_str());
   }
   return false;
 }
