@@ -5,6 +5,8 @@
 #
 #   -DSOURCE_DIR=<tree> -DVERSION=<x.y.z[.w]> -DOUT=<header>
 
+cmake_policy(VERSION 3.20)
+
 string(REPLACE "." ";" parts "${VERSION}")
 list(LENGTH parts n)
 while(n LESS 4)
