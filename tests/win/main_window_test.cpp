@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -149,7 +150,10 @@ int BuildingEntry() {
       [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
         if (code == HCBT_CREATEWND) {
           auto* cs = reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs;
-          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiA(cs->lpszClass, "BUTTON") == 0 &&
+          // Under the manifest the class arrives by its versioned name, "<version>!Button".
+          const char* cls = cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) ? cs->lpszClass : "";
+          if (const char* bang = std::strrchr(cls, '!')) cls = bang + 1;
+          if (lstrcmpiA(cls, "BUTTON") == 0 &&
               cs->lpszName && lstrcmpA(cs->lpszName, "创建桌面快捷方式") == 0 && !hooked) {
             hooked = true;
             PostMessageA(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
