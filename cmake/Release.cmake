@@ -9,6 +9,14 @@ if(WIN32)
     OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/brisvale.manifest)
 endif()
 
+# Build paths stay out of the objects (in file names and debug information), so
+# the exe is the same bytes wherever the tree and the build folder lie: the
+# exe names its debug file by a checksum of that file.
+if(NOT MSVC)
+  target_compile_options(brisvale_options INTERFACE
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+endif()
+
 # objcopy and strip stamp the time of their run into a PE header they rewrite,
 # unless SOURCE_DATE_EPOCH names one; 0 matches the linker's empty stamp.
 set(BRISVALE_NO_PE_STAMP ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0)
