@@ -68,3 +68,5 @@ function(brisvale_library name dir)
     target_link_libraries(${name} INTERFACE ${ARGN})
   endif()
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)

@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   locales fonts-wqy-zenhei
   python3 python3-xlib libx11-dev libxtst-dev iproute2 util-linux openssl curl
+  git unzip
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

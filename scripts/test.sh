@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both trees and runs every test: the native tree (portable code, with
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzers for a bounded
-# time, and the Windows tree under Wine. Installs what is missing first.
+# time, the Windows tree under Wine, and the release package. Installs what is
+# missing first.
 #
 #   scripts/test.sh            everything
 #   BRISVALE_JOBS=N            parallel build jobs (default: number of cores)
@@ -33,12 +34,16 @@ echo "== Windows tree (MinGW-w64, tests under Wine)"
 cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/win" -j "$jobs"
+tested_exe=$(sha256sum "$build/win/bin/Brisvale.exe" | cut -d' ' -f1)
 # A template prefix made afresh by this run; every test program gets a copy.
 export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
 rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
 . scripts/wine-lib.sh
 (wine_ensure_display --private && wine_template >/dev/null; wine_stop_display)
 ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
+
+echo "== release package (twice; the exe in it must be the one the tests ran)"
+BRISVALE_BUILD_DIR=$build tests/package_check.sh "$tested_exe" || status=1
 
 if [ $status -ne 0 ]; then echo "SOME TESTS FAILED"; else echo "ALL TESTS PASSED"; fi
 exit $status

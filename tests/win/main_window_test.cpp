@@ -6,6 +6,8 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -150,7 +152,10 @@ int BuildingEntry() {
       [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
         if (code == HCBT_CREATEWND) {
           auto* cs = reinterpret_cast<CBT_CREATEWNDW*>(lp)->lpcs;
-          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiW(cs->lpszClass, L"BUTTON") == 0 &&
+          // Under the manifest the class arrives by its versioned name, "<version>!Button".
+          const wchar_t* cls = cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) ? cs->lpszClass : L"";
+          if (const wchar_t* bang = std::wcsrchr(cls, L'!')) cls = bang + 1;
+          if (lstrcmpiW(cls, L"BUTTON") == 0 &&
               cs->lpszName && lstrcmpW(cs->lpszName, L"创建桌面快捷方式") == 0 && !hooked) {
             hooked = true;
             PostMessageA(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
