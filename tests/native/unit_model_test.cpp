@@ -28,8 +28,10 @@ constexpr UnitId kMute = 0x16010003;    // a type that cannot raise events
 constexpr UnitId kHidden = 0x16010004;  // never shown, no native window
 
 enum LabIndex { kCaption, kNumber, kLogical, kData, kFont, kWide, kPointer, kRebuildMe, kLabCount };
-const std::int32_t kLabTypes[kLabCount] = {1005, 1000, 1003, 1009, 1013, 1002, 1011, 1001};
-const std::int32_t kWindowTypes[1] = {1005};
+const std::int32_t kLabTypes[kLabCount] = {kPropTypeText,         kPropTypeInt,    kPropTypeLogical,
+                                           kPropTypeData,         kPropTypeFont,   kPropTypeWide,
+                                           kPropTypeMousePointer, kPropTypeChoice};
+const std::int32_t kWindowTypes[1] = {kPropTypeText};
 
 struct FakeUnit : UnitObject {
   std::string caption;
@@ -101,19 +103,13 @@ RawProperty ReadFake(UnitObject* unit, std::int32_t index) {
   return r;
 }
 
-UnitOpFn FakeInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateFake);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteFake);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadFake);
-  }
-  return nullptr;
-}
-
-const UnitTypeRecord kFakeWindowType{"window", kUnitWindow, 0x800000D0, kWindowTypes, 1, FakeInterface};
-const UnitTypeRecord kFakeLabelType{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, FakeInterface};
-const UnitTypeRecord kMuteType{"Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount, FakeInterface};
-const UnitTypeRecord kHiddenType{"DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount, FakeInterface};
+constexpr UnitTypeOps kFakeOps{CreateFake, ReadFake, WriteFake};
+const UnitTypeRecord kFakeWindowType = TypedUnitType<kFakeOps>("window", kUnitWindow, 0x800000D0, kWindowTypes, 1);
+const UnitTypeRecord kFakeLabelType = TypedUnitType<kFakeOps>("Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount);
+const UnitTypeRecord kMuteType =
+    TypedUnitType<kFakeOps>("Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount);
+const UnitTypeRecord kHiddenType =
+    TypedUnitType<kFakeOps>("DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount);
 
 const UnitTemplate kUnits[] = {
     {kWinUnit, "w", kUnitWindow, 100, 100, 400, 300, kUnitVisible, 0, nullptr, nullptr, 0},
@@ -146,10 +142,10 @@ void ReplaceText(const EventCall& call) {
 }
 
 const EventBindingTemplate kBindings[] = {
-    {kWinUnit, 0, 0},  // the window's created event
+    {kWinUnit, window_event::kCreated, 0},
     {kLab, 0, 0},
     {kLab, 3, 1},
-    {kHidden, 3, 1},
+    {kHidden, drop_event::kFilesDropped, 1},
     {kMute, 0, 0},
 };
 const EventHandler kHandlers[] = {Record, ReplaceText};
@@ -459,7 +455,7 @@ TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
   EXPECT_EQ(g_seen.calls, 0);
   PlainEventRecord unbound{kWin, kLab, 1, 0};
   EXPECT_EQ(RaiseEvent(&unbound), 0);
-  PlainEventRecord window_close{kWin, 0, 1, 0};
+  PlainEventRecord window_close{kWin, 0, window_event::kClose, 0};
   EXPECT_EQ(RaiseEvent(&window_close), 0);
   EXPECT_EQ(g_seen.calls, 0);
   EXPECT_EQ(RaiseEvent(&click), 1);
@@ -467,7 +463,7 @@ TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
 }
 
 TEST_F(UnitModel, HandlerSeesItsSourceWhichIsForgottenAfter) {
-  PlainEventRecord created{kWin, 0, 0, 2, {7, 0xFFFFFFFF}};
+  PlainEventRecord created{kWin, 0, window_event::kCreated, 2, {7, 0xFFFFFFFF}};
   EXPECT_EQ(RaiseEvent(&created), 1);
   EXPECT_EQ(g_seen.source.window, kWin);
   EXPECT_EQ(g_seen.source.unit, kWinUnit) << "unit 0 names the window";
@@ -475,13 +471,13 @@ TEST_F(UnitModel, HandlerSeesItsSourceWhichIsForgottenAfter) {
   EXPECT_EQ(g_seen.call.args[0], 7u);
   EXPECT_EQ(g_seen.call.args[1], 0xFFFFFFFFu);
   EXPECT_EQ(CurrentEventSource().window, 0u);
-  PlainEventRecord by_own_id{kWin, kWinUnit, 0, 0};
+  PlainEventRecord by_own_id{kWin, kWinUnit, window_event::kCreated, 0};
   EXPECT_EQ(RaiseEvent(&by_own_id), 1);
 }
 
 TEST_F(UnitModel, TypedByReferenceTextCanBeReplacedByTheHandler) {
   char* variable = CopyText("C:\\a.bat");
-  TypedEventRecord drop{kWin, kHidden, 3, 1};
+  TypedEventRecord drop{kWin, kHidden, drop_event::kFilesDropped, 1};
   const auto address = reinterpret_cast<std::uintptr_t>(variable);
   drop.args[0].value = static_cast<std::uint32_t>(address);
   drop.args[0].high = static_cast<std::uint32_t>(static_cast<std::uint64_t>(address) >> 32);
