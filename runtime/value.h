@@ -195,7 +195,8 @@ static_assert(sizeof(ValueRecord) == 12, "a value record is three 32-bit words")
 
 // ---- Command interface ------------------------------------------------------
 
-// Every command: fills `result` (cleared by the caller), reads `argc` records.
+// Every command: fills `result` (cleared by the caller) through its setters,
+// reads `argc` records.
 // Optional arguments are tested for type 0; required ones are read without
 // looking at their type.
 using Command = void (*)(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
