@@ -87,21 +87,14 @@ bool RegisterService(std::int32_t number, ServiceFn fn) {
 void ReleaseArray(std::uint32_t type, void* block) {
   if (!block || IsConstant(block)) return;
   TypeCode element = ElementType(type);
-  if (element == kTypeText || element == kTypeByteSet) {
-    // {int32 d, d int32 sizes, elements}; elements of these types are owned pointers.
-    auto base = static_cast<std::uint8_t*>(block);
-    std::int32_t d;
-    std::memcpy(&d, base, 4);
-    std::int64_t count = d > 0 ? 1 : 0;
-    for (std::int32_t i = 0; i < d; ++i) {
-      std::int32_t size;
-      std::memcpy(&size, base + 4 + 4 * i, 4);
-      count *= size > 0 ? size : 0;
-    }
-    std::uint8_t* elements = base + 4 + 4 * static_cast<std::int64_t>(d > 0 ? d : 0);
-    for (std::int64_t i = 0; i < count; ++i) {
+  ArrayBlock array;
+  // Elements of these types are owned pointers. A header that makes no sense
+  // leaves them alone: a leak beats freeing what was never allocated.
+  if ((element == kTypeText || element == kTypeByteSet) &&
+      ReadArrayBlock(block, static_cast<std::int32_t>(sizeof(void*)), &array)) {
+    for (std::int64_t i = 0; i < array.count; ++i) {
       void* e;
-      std::memcpy(&e, elements + i * static_cast<std::int64_t>(sizeof e), sizeof e);
+      std::memcpy(&e, array.elements + i * static_cast<std::int64_t>(sizeof e), sizeof e);
       Release(e);
     }
   }

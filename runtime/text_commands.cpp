@@ -19,29 +19,17 @@ namespace {
 
 // ---- Values as bytes ---------------------------------------------------------
 
-// The element bytes of a numeric array block {int32 d, d int32 sizes,
-// elements}: every element in storage order, whatever the dimension count.
-// False for a block whose header makes no sense (no dimensions, a negative
-// size, more bytes than a text or byte set can hold).
+// The element bytes of a numeric array, every element in storage order
+// whatever the dimension count. False for a block whose header makes no sense
+// and for more bytes than a text or byte set can hold.
 bool NumericArrayBytes(const ValueRecord& v, const std::uint8_t** data, std::int32_t* size) {
-  const int width = NumericWidth(ElementType(v.type));
-  auto block = static_cast<const std::uint8_t*>(v.Pointer());
-  if (!block || width == 0) return false;
-  std::int32_t dims;
-  std::memcpy(&dims, block, sizeof dims);
-  if (dims < 1 || dims > 64) return false;
+  ArrayBlock array;
+  if (!ReadArrayBlock(v.Pointer(), NumericWidth(ElementType(v.type)), &array)) return false;
   // Leaves room for the header of a byte set and the NUL of a text.
   constexpr std::int64_t kMaxBytes = 0x7FFFFFFF - 16;
-  std::int64_t bytes = width;
-  for (std::int32_t i = 0; i < dims; ++i) {
-    std::int32_t n;
-    std::memcpy(&n, block + 4 + 4 * i, sizeof n);
-    if (n < 0) return false;
-    bytes *= n;
-    if (bytes > kMaxBytes) return false;
-  }
-  *data = block + 4 + 4 * dims;
-  *size = static_cast<std::int32_t>(bytes);
+  if (array.bytes > kMaxBytes) return false;
+  *data = array.elements;
+  *size = static_cast<std::int32_t>(array.bytes);
   return true;
 }
 
@@ -235,19 +223,6 @@ class Searcher {
   std::uint8_t k1_lo_ = 0, k1_up_ = 0, k2_lo_ = 0, k2_up_ = 0;
 };
 
-void SetInt(ValueRecord* result, std::int32_t v) {
-  result->value = static_cast<std::uint32_t>(v);
-  result->type = kTypeInt;
-}
-void SetText(ValueRecord* result, const char* t) {
-  result->SetPointer(t);
-  result->type = kTypeText;
-}
-void SetByteSet(ValueRecord* result, const void* b) {
-  result->SetPointer(b);
-  result->type = kTypeByteSet;
-}
-
 char* TextOfBytes(const std::uint8_t* data, std::int32_t n) {
   if (n <= 0) return nullptr;
   auto nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, static_cast<std::size_t>(n)));
@@ -273,9 +248,7 @@ std::int32_t FindBytes(const char* text, std::int32_t length, std::int32_t start
 }
 
 void ToText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->type = kTypeText;
-  if (argc < 1) return;
-  const ValueRecord& v = args[0];
+  const ValueRecord v = argc >= 1 ? args[0] : ValueRecord::Omit();
   char* out = nullptr;
   if (IsArray(v.type)) {
     const std::uint8_t* data;
@@ -296,13 +269,11 @@ void ToText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
       default: break;  // subroutines, units, user records, none
     }
   }
-  SetText(result, out);
+  result->SetText(out);
 }
 
 void ToByteSet(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->type = kTypeByteSet;
-  if (argc < 1) return;
-  const ValueRecord& v = args[0];
+  const ValueRecord v = argc >= 1 ? args[0] : ValueRecord::Omit();
   std::uint8_t* out = nullptr;
   if (IsArray(v.type)) {
     const std::uint8_t* data;
@@ -332,11 +303,11 @@ void ToByteSet(ValueRecord* result, std::int32_t argc, const ValueRecord* args) 
       out = MakeByteSet(bytes, width);
     }
   }
-  SetByteSet(result, out);
+  result->SetByteSet(out);
 }
 
 void TextLength(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  SetInt(result, TextLen(ArgText(args, argc, 0)));
+  result->SetInt(TextLen(ArgText(args, argc, 0)));
 }
 
 void FindText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
@@ -357,7 +328,7 @@ void FindText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
     std::int32_t q = FindBytes(text, length, static_cast<std::int32_t>(start), sought, m, ignore_case);
     found = q < 0 ? -1 : q + 1;
   }
-  SetInt(result, found);
+  result->SetInt(found);
 }
 
 void MidText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
@@ -367,7 +338,7 @@ void MidText(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   const std::int64_t length = TextLen(text);
   char* out = nullptr;
   if (s >= 0 && s < length && count > 0) out = MakeText(text + s, static_cast<std::int32_t>(std::min(count, length - s)));
-  SetText(result, out);
+  result->SetText(out);
 }
 
 int CompareTexts(const char* a, const char* b) {

@@ -88,6 +88,27 @@ void* Reallocate(void* p, std::int32_t size) {
   return q;
 }
 
+bool ReadArrayBlock(const void* block, std::int32_t width, ArrayBlock* out) {
+  if (!block || width < 1) return false;
+  ArrayBlock a;
+  a.block = static_cast<const std::uint8_t*>(block);
+  std::memcpy(&a.dimensions, a.block, sizeof a.dimensions);
+  if (a.dimensions < 1 || a.dimensions > kMaxArrayDimensions) return false;
+  const std::int64_t header = 4 + 4 * static_cast<std::int64_t>(a.dimensions);
+  const std::int64_t room = (INT32_MAX - header) / width;  // elements that still fit a 32-bit block
+  a.count = 1;
+  for (std::int32_t i = 0; i < a.dimensions; ++i) {
+    const std::int32_t n = a.Size(i);
+    if (n < 0) return false;
+    a.count *= n;
+    if (a.count > room) return false;
+  }
+  a.bytes = a.count * width;
+  a.elements = a.block + header;
+  *out = a;
+  return true;
+}
+
 std::int32_t TextLen(const char* t) { return t ? static_cast<std::int32_t>(std::strlen(t)) : 0; }
 
 char* MakeText(const void* bytes, std::int32_t n) {

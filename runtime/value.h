@@ -182,12 +182,21 @@ struct ValueRecord {
     return {window_id, unit_id, unit_type};
   }
   static ValueRecord Omit() { return {}; }
+
+  // A command fills its result through these, so that the type word always
+  // says what the value words hold (a caller may still ignore it).
+  void SetInt(std::int32_t v) { *this = Int(v); }
+  void SetBool(bool v) { *this = Bool(v); }
+  void SetLong(std::int64_t v) { *this = Long(v); }
+  void SetText(const char* t) { *this = TextOf(t); }
+  void SetByteSet(const void* b) { *this = ByteSetOf(b); }
 };
 static_assert(sizeof(ValueRecord) == 12, "a value record is three 32-bit words");
 
 // ---- Command interface ------------------------------------------------------
 
-// Every command: fills `result` (cleared by the caller), reads `argc` records.
+// Every command: fills `result` (cleared by the caller) through its setters,
+// reads `argc` records.
 // Optional arguments are tested for type 0; required ones are read without
 // looking at their type.
 using Command = void (*)(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
@@ -227,6 +236,33 @@ inline std::int32_t ByteSetLength(const void* b) {
 inline const std::uint8_t* ByteSetData(const void* b) {
   return b ? static_cast<const std::uint8_t*>(b) + sizeof(ByteSetHeader) : nullptr;
 }
+
+// ---- Arrays ------------------------------------------------------------------
+
+// An array block: {int32 dimension count d, d int32 sizes, the elements in
+// storage order}. A byte set is the one-dimensional array of bytes.
+inline constexpr std::int32_t kMaxArrayDimensions = 64;
+
+struct ArrayBlock {
+  const std::uint8_t* block = nullptr;
+  std::int32_t dimensions = 0;
+  std::int64_t count = 0;          // elements: the product of the sizes
+  std::int64_t bytes = 0;          // count times the element width
+  const std::uint8_t* elements = nullptr;
+
+  std::int32_t Size(std::int32_t dimension) const {
+    std::int32_t n;
+    std::memcpy(&n, block + 4 + 4 * dimension, sizeof n);
+    return n;
+  }
+};
+
+// Reads the header of an array block whose elements are `width` bytes wide.
+// False for null and for a header that no allocation could carry: a
+// dimension count outside 1..kMaxArrayDimensions, a negative size, or a
+// header and elements beyond a 32-bit size. The product is checked as it
+// grows, so no count wraps.
+bool ReadArrayBlock(const void* block, std::int32_t width, ArrayBlock* out);
 
 // ---- Constants ---------------------------------------------------------------
 

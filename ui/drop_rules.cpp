@@ -4,8 +4,13 @@
 #include <limits>
 
 #include "runtime/value.h"
+#include "ui/unit_model.h"
 
 namespace bv {
+
+// A drop of each kind raises the event of the same number.
+static_assert(drop_event::kTextDropped == int{kDropText} && drop_event::kHtmlDropped == int{kDropHtml} &&
+              drop_event::kUrlDropped == int{kDropUrl} && drop_event::kFilesDropped == int{kDropFiles});
 
 std::uint32_t ChooseDropEffect(bool accepting, std::uint32_t keys, std::uint32_t allowed) {
   if (!accepting) return kDropEffectNone;

@@ -92,10 +92,10 @@ const UnitTemplate kUnits[] = {
 #undef BV_UNIT
 
 const EventBindingTemplate kBindings[] = {
-    {kMainWindowUnit, kEventCreated, kHandlerStartup},
-    {kButton1, kEventClick, kHandlerShortcut},
-    {kButton2, kEventClick, kHandlerSite},
-    {kDropTarget1, kEventFilesDropped, kHandlerDrop},
+    {kMainWindowUnit, window_event::kCreated, kHandlerStartup},
+    {kButton1, button_event::kClick, kHandlerShortcut},
+    {kButton2, button_event::kClick, kHandlerSite},
+    {kDropTarget1, drop_event::kFilesDropped, kHandlerDrop},
 };
 
 const WindowTemplate kMainWindowTemplate = {

@@ -36,11 +36,6 @@ enum MainWindowHandler : std::int32_t {
   kHandlerCount = 4,
 };
 
-// Event numbers the template binds.
-inline constexpr std::int32_t kEventCreated = 0;
-inline constexpr std::int32_t kEventClick = 0;
-inline constexpr std::int32_t kEventFilesDropped = 3;
-
 const WindowTemplate& MainWindowTemplate();
 
 }  // namespace bv

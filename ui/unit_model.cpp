@@ -100,24 +100,21 @@ enum class Conv { Int, Wide, Logical, Data, MousePointer, Font, Text };
 
 Conv ConvOf(std::int32_t code) {
   switch (code) {
-    case 1000: case 1001: case 1006: case 1014: case 1015: case 1017: return Conv::Int;
-    case 1002: case 1004: return Conv::Wide;
-    case 1003: return Conv::Logical;
-    case 1009: case 1010: case 1012: case 1023: case 1024: return Conv::Data;
-    case 1011: return Conv::MousePointer;
-    case 1013: return Conv::Font;
+    case kPropTypeInt: case kPropTypeChoice: case kPropTypeColour:
+    case kPropTypeInt1014: case kPropTypeInt1015: case kPropTypeInt1017: return Conv::Int;
+    case kPropTypeWide: case kPropTypeWide1004: return Conv::Wide;
+    case kPropTypeLogical: return Conv::Logical;
+    case kPropTypeData: case kPropTypeData1010: case kPropTypeData1012:
+    case kPropTypeData1023: case kPropTypeData1024: return Conv::Data;
+    case kPropTypeMousePointer: return Conv::MousePointer;
+    case kPropTypeFont: return Conv::Font;
     default: return Conv::Text;
   }
 }
 
-std::int32_t PropertyType(const UnitTypeRecord& type, std::int32_t index) {
+std::int32_t PropertyTypeOf(const UnitTypeRecord& type, std::int32_t index) {
   if (index < 0 || index >= type.property_count || !type.property_types) return kPropTypeText;
   return type.property_types[index];
-}
-
-template <class Fn>
-Fn TypeOp(const UnitTypeRecord& type, std::int32_t op) {
-  return type.interface_fn ? reinterpret_cast<Fn>(type.interface_fn(op)) : nullptr;
 }
 
 ValueRecord ByteSetResult(const void* data, std::int32_t size) {
@@ -172,7 +169,7 @@ void Rebuild(ProgramWindow& w, UnitSlot& slot) {
   // A window's rebuild would take all its units with it; no window property
   // asks for one.
   if (IsWindowSlot(w, &slot)) return;
-  auto create = TypeOp<UnitCreateFn>(*slot.type, kUnitOpCreate);
+  const UnitCreateFn create = OpsOf(*slot.type).create;
   if (!create) return;
 
   BlockEvents();
@@ -373,6 +370,27 @@ std::intptr_t PumpAndUnblockService(std::intptr_t, std::intptr_t) {
 
 // ---- Unit types ----------------------------------------------------------------------
 
+UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op) {
+  switch (op) {
+    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(ops.create);
+    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(ops.write);
+    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ops.read);
+    default: return nullptr;
+  }
+}
+
+UnitTypeOps UnitOpsFromInterface(UnitInterfaceFn fn) {
+  if (!fn) return {};
+  return {reinterpret_cast<UnitCreateFn>(fn(kUnitOpCreate)), reinterpret_cast<UnitReadFn>(fn(kUnitOpRead)),
+          reinterpret_cast<UnitWriteFn>(fn(kUnitOpWrite))};
+}
+
+UnitTypeOps OpsOf(const UnitTypeRecord& type) {
+  const UnitTypeOps& ops = type.ops;
+  if (ops.create || ops.read || ops.write) return ops;
+  return UnitOpsFromInterface(type.interface_fn);
+}
+
 const UnitTypeRecord* FindUnitType(TypeCode code) {
   for (int i = 0; i < g_type_count; ++i)
     if (g_types[i]->code == code) return g_types[i];
@@ -516,9 +534,9 @@ ValueRecord ReadUnitProperty(WindowId window, UnitId unit, std::int32_t number, 
   if (number < kFirstTypeProperty) return ReadCommon(slot, number);
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  auto read = TypeOp<UnitReadFn>(*slot.type, kUnitOpRead);
+  const UnitReadFn read = OpsOf(*slot.type).read;
   RawProperty raw = read ? read(slot.live, index) : RawProperty{};
-  return FromRaw(PropertyType(*slot.type, index), raw);
+  return FromRaw(PropertyTypeOf(*slot.type, index), raw);
 }
 
 void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::int32_t part,
@@ -532,12 +550,12 @@ void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::i
   }
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  auto write = TypeOp<UnitWriteFn>(*slot.type, kUnitOpWrite);
+  const UnitWriteFn write = OpsOf(*slot.type).write;
   if (!write) return;
 
   RawProperty raw;
   std::uint8_t font[up::kFontRecordSize] = {};
-  switch (ConvOf(PropertyType(*slot.type, index))) {
+  switch (ConvOf(PropertyTypeOf(*slot.type, index))) {
     case Conv::Int: raw.word = value.value; break;
     case Conv::Wide: raw.word = value.Wide(); break;
     case Conv::Logical: raw.word = value.value != 0 ? 1 : 0; break;

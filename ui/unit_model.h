@@ -35,6 +35,28 @@ inline constexpr TypeCode kUnitLabel = UnitTypeCode(kCoreLibrary, 10);      // 0
 inline constexpr TypeCode kUnitButton = UnitTypeCode(kCoreLibrary, 11);     // 0x0001000B
 inline constexpr TypeCode kUnitDropTarget = UnitTypeCode(kDragDropLibrary, 1);  // 0x00020001
 
+// ---- Event numbers ---------------------------------------------------------------
+// What each unit type raises, by number; the template's bindings name them.
+namespace window_event {
+enum : std::int32_t {
+  kCreated = 0,       // built from the template, still invisible
+  kClose = 1,         // the user's close command; a handler's false answer keeps the window
+  kAfterCreated = 3,  // after kCreated, while the window still exists
+  kBeforeShown = 4,   // after kAfterCreated, before the window is shown
+};
+}
+namespace button_event {
+enum : std::int32_t { kClick = 0 };
+}
+namespace edit_event {
+enum : std::int32_t { kContentChanged = 0 };
+}
+// Numbered as the drop target's accept flags (DropKind), each with one text by
+// reference.
+namespace drop_event {
+enum : std::int32_t { kTextDropped = 0, kHtmlDropped = 1, kUrlDropped = 2, kFilesDropped = 3 };
+}
+
 // ---- Common stored state -------------------------------------------------------
 inline constexpr std::uint32_t kUnitVisible = 0x1;
 inline constexpr std::uint32_t kUnitDisabled = 0x2;
@@ -70,14 +92,28 @@ enum CommonProperty : std::int32_t {
 inline constexpr std::uint32_t kTypeNeverShown = 0x8000;
 inline constexpr std::uint32_t kTypeEventBits = 0x44;
 
-// Property type codes (1000..1024) decide how a raw value converts.
-inline constexpr std::int32_t kPropTypeInt = 1000;  // also 1001, 1006, 1014, 1015, 1017
-inline constexpr std::int32_t kPropTypeWide = 1002;  // also 1004: 8-byte value
-inline constexpr std::int32_t kPropTypeLogical = 1003;
-inline constexpr std::int32_t kPropTypeText = 1005;  // and every code not listed
-inline constexpr std::int32_t kPropTypeData = 1009;  // also 1010, 1012, 1023, 1024
-inline constexpr std::int32_t kPropTypeMousePointer = 1011;
-inline constexpr std::int32_t kPropTypeFont = 1013;  // 60-byte logical-font record
+// The type code of a type-specific property decides how its raw value
+// converts to and from a program value. Codes that convert alike are still
+// distinct codes; one not listed here converts as a text.
+enum PropertyType : std::int32_t {
+  kPropTypeInt = 1000,
+  kPropTypeChoice = 1001,        // one of a few numbered choices
+  kPropTypeWide = 1002,          // 8-byte value: value word and high word
+  kPropTypeLogical = 1003,       // true exactly for raw 1; written as 1 for any non-zero
+  kPropTypeWide1004 = 1004,
+  kPropTypeText = 1005,
+  kPropTypeColour = 1006,        // 0x00BBGGRR, or kColour3dFace
+  kPropTypeData = 1009,          // a byte set of the raw bytes (pictures and the like)
+  kPropTypeData1010 = 1010,
+  kPropTypeMousePointer = 1011,  // a byte set of the pointer's data
+  kPropTypeData1012 = 1012,
+  kPropTypeFont = 1013,          // the 60-byte logical-font record
+  kPropTypeInt1014 = 1014,
+  kPropTypeInt1015 = 1015,
+  kPropTypeInt1017 = 1017,
+  kPropTypeData1023 = 1023,
+  kPropTypeData1024 = 1024,
+};
 
 // A raw property value as a unit type's read and write operations exchange it.
 // `data` is borrowed: on read it stays the unit's (the model copies it); on
@@ -104,28 +140,62 @@ struct UnitCreateInfo {
   const UnitObject* previous = nullptr;
 };
 
-// Operation numbers handed out by a type's interface function.
-inline constexpr std::int32_t kUnitOpCreate = 1;
-inline constexpr std::int32_t kUnitOpWrite = 4;
-inline constexpr std::int32_t kUnitOpRead = 6;
-
 // Creates the live unit with its native window (not yet visible); null on failure.
 using UnitCreateFn = UnitObject* (*)(const UnitCreateInfo& info);
 // Writes type-specific property `index` (number - 8). True: the unit must be rebuilt.
 using UnitWriteFn = bool (*)(UnitObject* unit, std::int32_t index, const RawProperty& value);
 // Reads type-specific property `index` (number - 8).
 using UnitReadFn = RawProperty (*)(UnitObject* unit, std::int32_t index);
+
+// The typed face of a unit type: how C++ code creates its units and reads and
+// writes their own properties.
+struct UnitTypeOps {
+  UnitCreateFn create = nullptr;
+  UnitReadFn read = nullptr;
+  UnitWriteFn write = nullptr;
+};
+
+// The contract's face of a unit type: an interface function that hands out
+// the type's operations by number, null for a number the type does not serve.
+inline constexpr std::int32_t kUnitOpCreate = 1;
+inline constexpr std::int32_t kUnitOpWrite = 4;
+inline constexpr std::int32_t kUnitOpRead = 6;
 using UnitOpFn = void (*)();
 using UnitInterfaceFn = UnitOpFn (*)(std::int32_t op);
+
+// Operation `op` of `ops` as the contract hands it out.
+UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op);
+// The interface function of a type whose typed face is `Ops`.
+template <const UnitTypeOps& Ops>
+UnitOpFn UnitInterface(std::int32_t op) {
+  return UnitOpByNumber(Ops, op);
+}
+// The typed face read back from an interface function: the one place where an
+// operation number turns into a typed function.
+UnitTypeOps UnitOpsFromInterface(UnitInterfaceFn fn);
 
 struct UnitTypeRecord {
   const char* name;                      // "window", "EditBox", ...
   TypeCode code;
   std::uint32_t flags;
-  const std::int32_t* property_types;    // type code of each type-specific property, from number 8
+  const std::int32_t* property_types;    // PropertyType of each type-specific property, from number 8
   std::int32_t property_count;
-  UnitInterfaceFn interface_fn;
+  UnitInterfaceFn interface_fn;          // the contract's face
+  // The typed face. Records made by TypedUnitType carry it; a record that
+  // names only its interface function leaves it empty and OpsOf reads it
+  // from that function.
+  UnitTypeOps ops = {};
 };
+
+// A type record whose interface function is derived from its typed face.
+template <const UnitTypeOps& Ops>
+constexpr UnitTypeRecord TypedUnitType(const char* name, TypeCode code, std::uint32_t flags,
+                                       const std::int32_t* property_types, std::int32_t property_count) {
+  return {name, code, flags, property_types, property_count, &UnitInterface<Ops>, Ops};
+}
+
+// The typed face of a type, whichever way its record was made.
+UnitTypeOps OpsOf(const UnitTypeRecord& type);
 
 // The unit types the program knows (a table of data; see unit_types).
 const UnitTypeRecord* FindUnitType(TypeCode code);

@@ -5,11 +5,9 @@
 namespace bv {
 
 namespace {
-// Codes by meaning; several codes convert alike, the distinct ones keep the
-// meaning visible in the tables.
-constexpr std::int32_t kInt = kPropTypeInt;      // integer
-constexpr std::int32_t kChoice = 1001;           // one of a few numbered choices
-constexpr std::int32_t kColour = 1006;           // 0x00BBGGRR or kColour3dFace
+constexpr std::int32_t kInt = kPropTypeInt;
+constexpr std::int32_t kChoice = kPropTypeChoice;
+constexpr std::int32_t kColour = kPropTypeColour;
 constexpr std::int32_t kLogical = kPropTypeLogical;
 constexpr std::int32_t kText = kPropTypeText;
 constexpr std::int32_t kPicture = kPropTypeData;

@@ -33,7 +33,7 @@ struct Case {
   const char8_t* utf8;
 };
 
-// One row per text; later parts of the program add theirs here.
+// One row per text of the runtime and the tool that a user can see.
 const Case kTexts[] = {
     {bv::texts::kFatalHeading, u8"运行时出错!\r\n\r\n"},
     {bv::texts::kFatalCodeLabel, u8"错误代码："},

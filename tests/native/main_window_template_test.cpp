@@ -125,10 +125,10 @@ TEST(MainWindowTemplate, FourBindingsReachTheirHandlers) {
   std::set<std::tuple<bv::UnitId, int, int>> got;
   for (int i = 0; i < t.binding_count; ++i) got.insert({t.bindings[i].unit, t.bindings[i].event, t.bindings[i].handler});
   std::set<std::tuple<bv::UnitId, int, int>> want = {
-      {bv::kMainWindowUnit, 0, bv::kHandlerStartup},
-      {bv::kButton1, 0, bv::kHandlerShortcut},
-      {bv::kButton2, 0, bv::kHandlerSite},
-      {bv::kDropTarget1, 3, bv::kHandlerDrop},
+      {bv::kMainWindowUnit, bv::window_event::kCreated, bv::kHandlerStartup},
+      {bv::kButton1, bv::button_event::kClick, bv::kHandlerShortcut},
+      {bv::kButton2, bv::button_event::kClick, bv::kHandlerSite},
+      {bv::kDropTarget1, bv::drop_event::kFilesDropped, bv::kHandlerDrop},
   };
   EXPECT_EQ(got, want);
 }

@@ -44,7 +44,7 @@ std::string TakeBytes(ValueRecord r) {
 std::string BytesOf(ValueRecord v) { return TakeBytes(Call(ToByteSet, {v})); }
 
 // An array block {int32 d, d int32 sizes, elements}.
-std::vector<std::uint8_t> ArrayBlock(std::vector<std::int32_t> sizes, const void* elements, std::size_t n) {
+std::vector<std::uint8_t> ArrayBytes(std::vector<std::int32_t> sizes, const void* elements, std::size_t n) {
   std::vector<std::uint8_t> block(4 + 4 * sizes.size() + n);
   std::int32_t d = static_cast<std::int32_t>(sizes.size());
   std::memcpy(block.data(), &d, 4);
@@ -97,21 +97,21 @@ TEST(ToText, GbkBytesOfAByteSetComeThroughUnchanged) {
 
 TEST(ToText, NumericArraysAreReadAsTheirElementBytes) {
   const std::int16_t shorts[] = {0x6261, 0x0063, 0x6464};  // 'a' 'b' 'c' NUL 'd' 'd'
-  auto one = ArrayBlock({3}, shorts, sizeof shorts);
+  auto one = ArrayBytes({3}, shorts, sizeof shorts);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeShort, one.data())), "abc");
   const char grid[] = "abcdef";
   // Two dimensions: every element in storage order.
-  auto two = ArrayBlock({2, 3}, grid, 6);
+  auto two = ArrayBytes({2, 3}, grid, 6);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeByte, two.data())), "abcdef");
-  auto empty = ArrayBlock({0}, nullptr, 0);
+  auto empty = ArrayBytes({0}, nullptr, 0);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, empty.data())), "(null)");
-  auto negative = ArrayBlock({-1}, nullptr, 0);
+  auto negative = ArrayBytes({-1}, nullptr, 0);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, negative.data())), "(null)");
-  auto no_dims = ArrayBlock({}, nullptr, 0);
+  auto no_dims = ArrayBytes({}, nullptr, 0);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, no_dims.data())), "(null)");
   // Arrays of texts, byte sets or logicals are not turned into text.
   const char* texts[] = {"ab"};
-  auto of_texts = ArrayBlock({1}, texts, sizeof texts);
+  auto of_texts = ArrayBytes({1}, texts, sizeof texts);
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeText, of_texts.data())), "(null)");
   EXPECT_EQ(TextOf(ValueRecord::Array(kTypeBool, one.data())), "(null)");
 }
@@ -220,14 +220,50 @@ TEST(ToByteSet, ScalarsGiveTheirLittleEndianBytesAtTheirWidth) {
 
 TEST(ToByteSet, NumericArraysGiveAllElementBytesOtherArraysAndTypesNull) {
   const std::int32_t ints[] = {1, 0x41424344};
-  auto block = ArrayBlock({2}, ints, sizeof ints);
+  auto block = ArrayBytes({2}, ints, sizeof ints);
   EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeInt, block.data())), std::string("\1\0\0\0DCBA", 8));
-  auto grid = ArrayBlock({2, 1}, ints, sizeof ints);
+  auto grid = ArrayBytes({2, 1}, ints, sizeof ints);
   EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeInt, grid.data())), std::string("\1\0\0\0DCBA", 8));
   EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeText, block.data())), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Unit(1, 2, UnitTypeCode(1, 1))), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Of(0x40000001, 5)), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Omit()), "(null)");
+}
+
+// ---- Every command ---------------------------------------------------------------
+
+// Callers need not look at a result's type word, but every command sets it:
+// for an empty result and for missing arguments too.
+TEST(TextCommands, EveryCommandSetsTheTypeWordOfItsResult) {
+  struct Case {
+    const char* name;
+    Command command;
+    std::vector<ValueRecord> args;
+    TypeCode type;
+  };
+  const ValueRecord abc = ValueRecord::TextOf("abc");
+  const Case cases[] = {
+      {"ToText", ToText, {}, kTypeText},
+      {"ToText", ToText, {ValueRecord::Int(5)}, kTypeText},
+      {"ToText", ToText, {ValueRecord::Unit(1, 2, UnitTypeCode(1, 1))}, kTypeText},
+      {"ToByteSet", ToByteSet, {}, kTypeByteSet},
+      {"ToByteSet", ToByteSet, {abc}, kTypeByteSet},
+      {"ToByteSet", ToByteSet, {ValueRecord::TextOf(kEmptyText)}, kTypeByteSet},
+      {"TextLength", TextLength, {}, kTypeInt},
+      {"TextLength", TextLength, {abc}, kTypeInt},
+      {"FindText", FindText, {}, kTypeInt},
+      {"FindText", FindText, {abc, ValueRecord::TextOf("c")}, kTypeInt},
+      {"MidText", MidText, {}, kTypeText},
+      {"MidText", MidText, {abc, ValueRecord::Int(2), ValueRecord::Int(1)}, kTypeText},
+      {"MidText", MidText, {abc, ValueRecord::Int(9), ValueRecord::Int(1)}, kTypeText},
+  };
+  for (const Case& c : cases) {
+    ValueRecord result{};
+    c.command(&result, static_cast<std::int32_t>(c.args.size()), c.args.data());
+    EXPECT_EQ(result.type, c.type) << c.name << " with " << c.args.size() << " arguments: type word 0x" << std::hex
+                                   << result.type;
+    if (result.type == kTypeText || result.type == kTypeByteSet) Release(result.Pointer());
+  }
 }
 
 // ---- TextLength ----------------------------------------------------------------

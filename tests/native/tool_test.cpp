@@ -97,22 +97,15 @@ RawProperty ReadText(UnitObject* unit, std::int32_t index) {
   return {0, u->text.c_str(), static_cast<std::int32_t>(u->text.size())};
 }
 
-UnitOpFn TextUnitInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateTextUnit);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteText);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadText);
-  }
-  return nullptr;
-}
-
-const std::int32_t kDropTargetPropertyTypes[4] = {1003, 1003, 1003, 1003};
+constexpr UnitTypeOps kTextUnitOps{CreateTextUnit, ReadText, WriteText};
+const std::int32_t kDropTargetPropertyTypes[4] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
+                                                  kPropTypeLogical};
 const UnitTypeRecord kTypes[] = {
-    {"window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount, TextUnitInterface},
-    {"EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount, TextUnitInterface},
-    {"Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount, TextUnitInterface},
-    {"Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount, TextUnitInterface},
-    {"DropTarget", kUnitDropTarget, 0x80008040, kDropTargetPropertyTypes, 4, TextUnitInterface},
+    TypedUnitType<kTextUnitOps>("window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount),
+    TypedUnitType<kTextUnitOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount),
+    TypedUnitType<kTextUnitOps>("Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount),
+    TypedUnitType<kTextUnitOps>("Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount),
+    TypedUnitType<kTextUnitOps>("DropTarget", kUnitDropTarget, 0x80008040, kDropTargetPropertyTypes, 4),
 };
 
 // ---- Fixture ----------------------------------------------------------------------
@@ -182,7 +175,7 @@ class ToolHandlers : public ::testing::Test {
   static void Drop(const char* path) {
     char* variable = CopyText(path);
     const auto address = reinterpret_cast<std::uintptr_t>(variable);
-    TypedEventRecord record{kMainWindow, kDropTarget1, kEventFilesDropped, 1};
+    TypedEventRecord record{kMainWindow, kDropTarget1, drop_event::kFilesDropped, 1};
     record.args[0].value = static_cast<std::uint32_t>(address);
     record.args[0].high = static_cast<std::uint32_t>(static_cast<std::uint64_t>(address) >> 32);
     record.args[0].type = kTypeText;
@@ -223,7 +216,7 @@ TEST_F(ToolHandlers, StartUpFetchesBothPagesBeforeLookingForTheClient) {
     SCOPED_TRACE(client ? "client present" : "client missing");
     bvtest::recording::Journal().clear();
     Answer().client_present = client;
-    Raise(kMainWindowUnit, kEventCreated);
+    Raise(kMainWindowUnit, window_event::kCreated);
     const Lines& j = Journal();
     ASSERT_GE(j.size(), 4u);
     EXPECT_EQ(Lines(j.begin(), j.begin() + 4),
@@ -234,7 +227,7 @@ TEST_F(ToolHandlers, StartUpFetchesBothPagesBeforeLookingForTheClient) {
 
 TEST_F(ToolHandlers, StartUpWithoutTheClientShowsTheBoxThenDestroysTheWindowAndRegistersNothing) {
   Answer().client_present = false;
-  Raise(kMainWindowUnit, kEventCreated);
+  Raise(kMainWindowUnit, window_event::kCreated);
   EXPECT_EQ(After(kClientCheck),
             (Lines{"InfoBox(" + Quoted(kConstants.client_missing) + ", 0, -)", "DestroyUnit(" + kMainWindowRef + ", -)"}));
   EXPECT_EQ(Caption(kLabel3), "");
@@ -242,7 +235,7 @@ TEST_F(ToolHandlers, StartUpWithoutTheClientShowsTheBoxThenDestroysTheWindowAndR
 }
 
 TEST_F(ToolHandlers, StartUpRegistersTheDropTargetOnTheWindowBeforeReadingTheMarkers) {
-  Raise(kMainWindowUnit, kEventCreated);
+  Raise(kMainWindowUnit, window_event::kCreated);
   EXPECT_EQ(After(kClientCheck), (Lines{
                                      "GetWindowHandle(" + kMainWindowRef + ")",
                                      "RegisterDrop(unit 52010001:16010006, 4660)",
@@ -256,7 +249,7 @@ TEST_F(ToolHandlers, StartUpRegistersTheDropTargetOnTheWindowBeforeReadingTheMar
 
 TEST_F(ToolHandlers, StartUpWithoutPagesShowsEmptyVersionsAndStillTakesDrops) {
   Answer().pages.clear();
-  Raise(kMainWindowUnit, kEventCreated);
+  Raise(kMainWindowUnit, window_event::kCreated);
   EXPECT_EQ(Caption(kLabel3), "");
   EXPECT_EQ(Caption(kLabel4), "");
   const Lines& j = Journal();
@@ -312,7 +305,7 @@ TEST_F(ToolHandlers, DropWhoseSaveFailsStartsNothing) {
 // ---- Buttons -----------------------------------------------------------------------
 
 TEST_F(ToolHandlers, ShortcutButtonLinksTheDesktopToTheToolInItsFolder) {
-  Raise(kButton1, kEventClick);
+  Raise(kButton1, button_event::kClick);
   EXPECT_EQ(Journal(), (Lines{
                            "GetSpecialFolder(3)",
                            "GetCurrentDir()",
@@ -321,7 +314,7 @@ TEST_F(ToolHandlers, ShortcutButtonLinksTheDesktopToTheToolInItsFolder) {
 }
 
 TEST_F(ToolHandlers, SiteButtonOpensTheStatisticsSiteByItsBareName) {
-  Raise(kButton2, kEventClick);
+  Raise(kButton2, button_event::kClick);
   EXPECT_EQ(Journal(), (Lines{R"(OpenUrl("www.op.gg"))"}));
 }
 

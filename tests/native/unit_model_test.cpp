@@ -28,8 +28,10 @@ constexpr UnitId kMute = 0x16010003;    // a type that cannot raise events
 constexpr UnitId kHidden = 0x16010004;  // never shown, no native window
 
 enum LabIndex { kCaption, kNumber, kLogical, kData, kFont, kWide, kPointer, kRebuildMe, kLabCount };
-const std::int32_t kLabTypes[kLabCount] = {1005, 1000, 1003, 1009, 1013, 1002, 1011, 1001};
-const std::int32_t kWindowTypes[1] = {1005};
+const std::int32_t kLabTypes[kLabCount] = {kPropTypeText,         kPropTypeInt,    kPropTypeLogical,
+                                           kPropTypeData,         kPropTypeFont,   kPropTypeWide,
+                                           kPropTypeMousePointer, kPropTypeChoice};
+const std::int32_t kWindowTypes[1] = {kPropTypeText};
 
 struct FakeUnit : UnitObject {
   std::string caption;
@@ -101,19 +103,13 @@ RawProperty ReadFake(UnitObject* unit, std::int32_t index) {
   return r;
 }
 
-UnitOpFn FakeInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateFake);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteFake);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadFake);
-  }
-  return nullptr;
-}
-
-const UnitTypeRecord kFakeWindowType{"window", kUnitWindow, 0x800000D0, kWindowTypes, 1, FakeInterface};
-const UnitTypeRecord kFakeLabelType{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, FakeInterface};
-const UnitTypeRecord kMuteType{"Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount, FakeInterface};
-const UnitTypeRecord kHiddenType{"DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount, FakeInterface};
+constexpr UnitTypeOps kFakeOps{CreateFake, ReadFake, WriteFake};
+const UnitTypeRecord kFakeWindowType = TypedUnitType<kFakeOps>("window", kUnitWindow, 0x800000D0, kWindowTypes, 1);
+const UnitTypeRecord kFakeLabelType = TypedUnitType<kFakeOps>("Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount);
+const UnitTypeRecord kMuteType =
+    TypedUnitType<kFakeOps>("Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount);
+const UnitTypeRecord kHiddenType =
+    TypedUnitType<kFakeOps>("DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount);
 
 const UnitTemplate kUnits[] = {
     {kWinUnit, "w", kUnitWindow, 100, 100, 400, 300, kUnitVisible, 0, nullptr, nullptr, 0},
@@ -146,10 +142,10 @@ void ReplaceText(const EventCall& call) {
 }
 
 const EventBindingTemplate kBindings[] = {
-    {kWinUnit, 0, 0},  // the window's created event
+    {kWinUnit, window_event::kCreated, 0},
     {kLab, 0, 0},
     {kLab, 3, 1},
-    {kHidden, 3, 1},
+    {kHidden, drop_event::kFilesDropped, 1},
     {kMute, 0, 0},
 };
 const EventHandler kHandlers[] = {Record, ReplaceText};
@@ -446,6 +442,43 @@ TEST_F(UnitModelDeathTest, WrongEventSourcesAreFatal) {
   EXPECT_EXIT(RaiseTypedEvent(&mute), ::testing::ExitedWithCode(255), Says(texts::kInvalidEventUnit));
 }
 
+// ---- The two faces of a unit type -----------------------------------------------------------
+
+TEST(UnitTypeFaces, InterfaceFunctionHandsOutTheTypedOpsByOperationNumber) {
+  const UnitInterfaceFn fn = kFakeLabelType.interface_fn;
+  ASSERT_NE(fn, nullptr);
+  EXPECT_EQ(fn(kUnitOpCreate), reinterpret_cast<UnitOpFn>(CreateFake));
+  EXPECT_EQ(fn(kUnitOpWrite), reinterpret_cast<UnitOpFn>(WriteFake));
+  EXPECT_EQ(fn(kUnitOpRead), reinterpret_cast<UnitOpFn>(ReadFake));
+  for (std::int32_t op : {-1, 0, 2, 3, 5, 7}) EXPECT_EQ(fn(op), nullptr) << "operation " << op;
+  EXPECT_EQ(kFakeLabelType.ops.read, ReadFake);
+}
+
+TEST(UnitTypeFaces, RecordNamingOnlyItsInterfaceFunctionYieldsTheSameOps) {
+  const UnitTypeRecord by_number{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, UnitInterface<kFakeOps>};
+  const UnitTypeOps ops = OpsOf(by_number);
+  EXPECT_EQ(ops.create, CreateFake);
+  EXPECT_EQ(ops.read, ReadFake);
+  EXPECT_EQ(ops.write, WriteFake);
+  const UnitTypeRecord bare{"Bare", UnitTypeCode(0, 21), 0, nullptr, 0, nullptr};
+  EXPECT_EQ(OpsOf(bare).create, nullptr);
+  EXPECT_EQ(OpsOf(bare).read, nullptr);
+}
+
+TEST_F(UnitModel, ModelReachesARecordNamingOnlyItsInterfaceFunction) {
+  static const UnitTypeRecord kByNumber{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount,
+                                        UnitInterface<kFakeOps>};
+  RegisterUnitType(&kByNumber);
+  InstallProgramWindows(kWindows, 1, kHandlers, 2);
+  Load();
+  Write(kLab, 8 + kCaption, ValueRecord::TextOf("abc"));
+  ValueRecord read = Read(kLab, 8 + kCaption);
+  EXPECT_EQ(TextOf(read), "abc");
+  Release(read.AsText());
+  Write(kLab, 8 + kRebuildMe, ValueRecord::Int(1));
+  EXPECT_EQ(Live(kLab)->generation, 1) << "the rebuild found the create operation";
+}
+
 // ---- Events ---------------------------------------------------------------------------------
 
 TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
@@ -459,7 +492,7 @@ TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
   EXPECT_EQ(g_seen.calls, 0);
   PlainEventRecord unbound{kWin, kLab, 1, 0};
   EXPECT_EQ(RaiseEvent(&unbound), 0);
-  PlainEventRecord window_close{kWin, 0, 1, 0};
+  PlainEventRecord window_close{kWin, 0, window_event::kClose, 0};
   EXPECT_EQ(RaiseEvent(&window_close), 0);
   EXPECT_EQ(g_seen.calls, 0);
   EXPECT_EQ(RaiseEvent(&click), 1);
@@ -467,7 +500,7 @@ TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
 }
 
 TEST_F(UnitModel, HandlerSeesItsSourceWhichIsForgottenAfter) {
-  PlainEventRecord created{kWin, 0, 0, 2, {7, 0xFFFFFFFF}};
+  PlainEventRecord created{kWin, 0, window_event::kCreated, 2, {7, 0xFFFFFFFF}};
   EXPECT_EQ(RaiseEvent(&created), 1);
   EXPECT_EQ(g_seen.source.window, kWin);
   EXPECT_EQ(g_seen.source.unit, kWinUnit) << "unit 0 names the window";
@@ -475,13 +508,13 @@ TEST_F(UnitModel, HandlerSeesItsSourceWhichIsForgottenAfter) {
   EXPECT_EQ(g_seen.call.args[0], 7u);
   EXPECT_EQ(g_seen.call.args[1], 0xFFFFFFFFu);
   EXPECT_EQ(CurrentEventSource().window, 0u);
-  PlainEventRecord by_own_id{kWin, kWinUnit, 0, 0};
+  PlainEventRecord by_own_id{kWin, kWinUnit, window_event::kCreated, 0};
   EXPECT_EQ(RaiseEvent(&by_own_id), 1);
 }
 
 TEST_F(UnitModel, TypedByReferenceTextCanBeReplacedByTheHandler) {
   char* variable = CopyText("C:\\a.bat");
-  TypedEventRecord drop{kWin, kHidden, 3, 1};
+  TypedEventRecord drop{kWin, kHidden, drop_event::kFilesDropped, 1};
   const auto address = reinterpret_cast<std::uintptr_t>(variable);
   drop.args[0].value = static_cast<std::uint32_t>(address);
   drop.args[0].high = static_cast<std::uint32_t>(static_cast<std::uint64_t>(address) >> 32);

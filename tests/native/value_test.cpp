@@ -2,7 +2,11 @@
 // checks in the native test build: every allocation a test makes is released.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "runtime/fatal.h"
 #include "runtime/service.h"
@@ -23,6 +27,39 @@ TEST(ValueRecord, IsThreeWordsAndRoundTripsWideValues) {
   const char* lit = "abc";
   EXPECT_EQ(ValueRecord::TextOf(lit).AsText(), lit);
   EXPECT_TRUE(ValueRecord::Omit().Omitted());
+}
+
+// A result setter that left a word of an earlier value behind would hand the
+// caller a cut-off or foreign pointer on a 64-bit build.
+TEST(ValueRecord, ResultSettersWriteAllThreeWords) {
+  const ValueRecord stale{0xDEADBEEF, 0xFEEDFACE, kTypeDouble};
+  ValueRecord r = stale;
+  r.SetInt(-2);
+  EXPECT_EQ(r.value, 0xFFFFFFFEu);
+  EXPECT_EQ(r.high, 0u);
+  EXPECT_EQ(r.type, kTypeInt);
+  r = stale;
+  r.SetBool(true);
+  EXPECT_EQ(r.value, 1u) << "true is written as 1";
+  EXPECT_EQ(r.high, 0u);
+  EXPECT_EQ(r.type, kTypeBool);
+  r = stale;
+  r.SetLong(-5000000000LL);
+  EXPECT_EQ(r.AsLong(), -5000000000LL);
+  EXPECT_EQ(r.type, kTypeLong);
+  const char* lit = "abc";
+  r = stale;
+  r.SetText(lit);
+  EXPECT_EQ(r.AsText(), lit);
+  EXPECT_EQ(r.type, kTypeText);
+  r = stale;
+  r.SetText(nullptr);
+  EXPECT_EQ(r.AsText(), nullptr) << "high word 0x" << std::hex << r.high;
+  EXPECT_EQ(r.type, kTypeText);
+  r = stale;
+  r.SetByteSet(kEmptyByteSet);
+  EXPECT_EQ(static_cast<const void*>(r.AsByteSet()), static_cast<const void*>(kEmptyByteSet));
+  EXPECT_EQ(r.type, kTypeByteSet);
 }
 
 TEST(TypeCodes, ClassesAndWidths) {
@@ -129,6 +166,68 @@ TEST(Services, AllocateReleaseAndArrays) {
   arr->e[1] = CopyText("b");
   RuntimeService(2023, kTypeText | kArrayFlag, reinterpret_cast<std::intptr_t>(arr));  // LSan proves all three freed
   EXPECT_EQ(RuntimeService(1999, 0, 0), 0) << "unknown services answer 0";
+}
+
+// A header as words: the dimension count, the sizes, then `tail` zero bytes.
+std::vector<std::uint8_t> Header(std::vector<std::int32_t> words, std::size_t tail = 0) {
+  std::vector<std::uint8_t> b(4 * words.size() + tail);
+  std::memcpy(b.data(), words.data(), 4 * words.size());
+  return b;
+}
+
+TEST(ArrayBlock, ReadsDimensionsSizesCountAndElements) {
+  auto grid = Header({2, 3, 4}, 24);
+  ArrayBlock a;
+  ASSERT_TRUE(ReadArrayBlock(grid.data(), 2, &a));
+  EXPECT_EQ(a.dimensions, 2);
+  EXPECT_EQ(a.Size(0), 3);
+  EXPECT_EQ(a.Size(1), 4);
+  EXPECT_EQ(a.count, 12);
+  EXPECT_EQ(a.bytes, 24);
+  EXPECT_EQ(a.elements - grid.data(), 12) << "elements follow the sizes";
+  auto empty = Header({1, 0});
+  ASSERT_TRUE(ReadArrayBlock(empty.data(), 8, &a));
+  EXPECT_EQ(a.count, 0);
+  EXPECT_EQ(a.bytes, 0);
+}
+
+TEST(ArrayBlock, RefusesHeadersThatNoAllocationCouldCarry) {
+  ArrayBlock a;
+  EXPECT_FALSE(ReadArrayBlock(nullptr, 1, &a));
+  auto one = Header({1, 5}, 5);
+  EXPECT_FALSE(ReadArrayBlock(one.data(), 0, &a)) << "no element width";
+  for (std::int32_t d : {0, -1, kMaxArrayDimensions + 1}) {
+    std::vector<std::int32_t> words(static_cast<std::size_t>(d > 0 ? d + 1 : 1), 1);
+    words[0] = d;
+    auto b = Header(words);
+    EXPECT_FALSE(ReadArrayBlock(b.data(), 1, &a)) << "dimension count " << d;
+  }
+  auto negative = Header({2, 3, -1});
+  EXPECT_FALSE(ReadArrayBlock(negative.data(), 1, &a));
+  // The header and the elements must fit a 32-bit block: with 4-byte
+  // elements after an 8-byte header the last count that fits is this one.
+  const std::int32_t largest = (INT32_MAX - 8) / 4;
+  auto fits = Header({1, largest});
+  ASSERT_TRUE(ReadArrayBlock(fits.data(), 4, &a));
+  EXPECT_EQ(a.bytes, static_cast<std::int64_t>(largest) * 4);
+  auto beyond = Header({1, largest + 1});
+  EXPECT_FALSE(ReadArrayBlock(beyond.data(), 4, &a));
+  // A product that would wrap a 64-bit count on the way.
+  auto wraps = Header({4, INT32_MAX, INT32_MAX, INT32_MAX, 0});
+  EXPECT_FALSE(ReadArrayBlock(wraps.data(), 1, &a));
+}
+
+TEST(Services, ArrayWithABrokenHeaderFreesOnlyItsBlock) {
+  // The element slot holds no allocation: freeing it would be caught by ASan.
+  struct {
+    std::int32_t d, n1, n2;
+    void* e;
+  } * arr = static_cast<decltype(arr)>(Allocate(sizeof *arr));
+  arr->d = 2;
+  arr->n1 = INT32_MAX;
+  arr->n2 = INT32_MAX;
+  arr->e = reinterpret_cast<void*>(std::uintptr_t{0x10});
+  RuntimeService(2023, kTypeText | kArrayFlag, reinterpret_cast<std::intptr_t>(arr));  // LSan proves the block freed
 }
 
 TEST(FatalReport, TextHasHeadingCodeLineOnlyForNonZeroAndMessageLineOnlyWhenGiven) {

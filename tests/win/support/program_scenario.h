@@ -66,8 +66,9 @@ class FactLog {
   std::string path_;
 };
 
-// A unit type that makes a hidden, inert child window: stands in for a type
-// whose implementation this tree lacks, so that templates naming it load.
+// A unit type that makes a hidden, inert child window: stands in for the drop
+// target in test programs that do not register the real type, so that
+// templates naming it load.
 inline bv::UnitObject* CreateInertUnit(const bv::UnitCreateInfo& info) {
   auto* parent = static_cast<bv::win::NativeUnit*>(info.parent);
   if (!parent || !info.common) return nullptr;
