@@ -27,12 +27,17 @@ std::string SelfPath() {
 
 class CurrentDirGuard {
  public:
-  CurrentDirGuard() { GetCurrentDirectoryA(MAX_PATH, saved_); }
-  ~CurrentDirGuard() { SetCurrentDirectoryA(saved_); }
+  CurrentDirGuard() { GetCurrentDirectoryW(MAX_PATH, saved_); }
+  ~CurrentDirGuard() { SetCurrentDirectoryW(saved_); }
 
  private:
-  char saved_[MAX_PATH];
+  wchar_t saved_[MAX_PATH];
 };
+
+// The platform's side of a GBK path, in wide characters whatever the system
+// code page.
+bool MakeDir(const std::string& path) { return CreateDirectoryW(bvtest::WideOf(path).c_str(), nullptr) != FALSE; }
+bool SetCurrent(const std::string& path) { return SetCurrentDirectoryW(bvtest::WideOf(path).c_str()) != FALSE; }
 
 TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
   CurrentDirGuard guard;
@@ -61,9 +66,9 @@ TEST(GetCurrentDir, DirectoryLongerThanTheBufferGivesNull) {
     std::string part;
     for (int i = 0; i < 30; ++i) part += "\xD6\xD0";  // 30 GBK characters
     path += "\\" + part;
-    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path.size() << " bytes, error " << GetLastError();
+    ASSERT_TRUE(MakeDir(path)) << path.size() << " bytes, error " << GetLastError();
   }
-  if (!SetCurrentDirectoryA(path.c_str()))
+  if (!SetCurrent(path))
     GTEST_SKIP() << "the platform refuses a current directory of " << path.size() << " bytes";
   char* got = Call(bv::GetCurrentDir, {}).AsText();
   EXPECT_EQ(got, nullptr) << bvtest::Hex(got ? got : "");

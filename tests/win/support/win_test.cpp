@@ -1,9 +1,11 @@
 #include "tests/win/support/win_test.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <string>
 
@@ -35,17 +37,19 @@ bool IsMessageBox(HWND h) {
   return GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h);
 }
 
+std::string WindowText(HWND h) {
+  wchar_t text[4096];
+  const int n = GetWindowTextW(h, text, 4096);
+  return GbkOf(text, n > 0 ? n : 0);
+}
+
 BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<BoxSearch*>(lp);
   if (!IsMessageBox(h)) return TRUE;
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
   if (s->pid && pid != s->pid) return TRUE;
-  if (s->caption) {
-    char title[512];
-    int n = GetWindowTextA(h, title, sizeof title);
-    if (std::string(title, n > 0 ? n : 0) != s->caption) return TRUE;
-  }
+  if (s->caption && WindowText(h) != s->caption) return TRUE;
   ++s->count;
   if (!s->found) s->found = h;
   return TRUE;
@@ -62,15 +66,32 @@ BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
     if ((style & SS_TYPEMASK) == SS_ICON) {
       if (IsWindowVisible(h) && SendMessageA(h, STM_GETICON, 0, 0)) box->has_icon = true;
     } else {
-      char text[4096];
-      int n = GetWindowTextA(h, text, sizeof text);
-      if (n > 0) box->text.assign(text, n);
+      std::string text = WindowText(h);
+      if (!text.empty()) box->text = text;
     }
   }
   return TRUE;
 }
 
 }  // namespace
+
+std::wstring WideOf(const std::string& gbk) {
+  if (gbk.empty()) return L"";
+  const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
+  return w;
+}
+
+std::string GbkOf(const wchar_t* wide, int chars) {
+  if (!wide) return "";
+  if (chars < 0) chars = static_cast<int>(std::wcslen(wide));
+  if (chars == 0) return "";
+  const int n = WideCharToMultiByte(936, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(936, 0, wide, chars, s.data(), n, nullptr, nullptr);
+  return s;
+}
 
 ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] = fn; }
 
@@ -79,11 +100,12 @@ const std::vector<std::string>& ChildArgs() { return g_child_args; }
 Child StartChild(const char* name, const std::string& extra) {
   std::string cmd = "\"" + SelfPath() + "\" --child=" + name;
   if (!extra.empty()) cmd += " " + extra;
-  STARTUPINFOA si{};
+  std::wstring wide_cmd = WideOf(cmd);
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   Child c;
-  if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(nullptr, wide_cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     CloseHandle(pi.hThread);
     c.process = pi.hProcess;
     c.pid = pi.dwProcessId;
@@ -120,9 +142,7 @@ SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
   Sleep(100);  // let the box finish laying itself out
   box.found = true;
   box.hwnd = s.found;
-  char title[512];
-  int n = GetWindowTextA(s.found, title, sizeof title);
-  box.caption.assign(title, n > 0 ? n : 0);
+  box.caption = WindowText(s.found);
   box.owner = GetWindow(s.found, GW_OWNER);
   EnumChildWindows(s.found, ReadControl, reinterpret_cast<LPARAM>(&box));
   if (press) {
@@ -152,33 +172,34 @@ TempDir::TempDir() {
   }
 }
 
-static void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+// Wide throughout: names a test made may have no form in the system code page.
+static void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = dir + "\\" + name;
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = dir + L"\\" + name;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(full);
       } else {
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(full.c_str());
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(full.c_str());
       }
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
   }
-  RemoveDirectoryA(dir.c_str());
+  RemoveDirectoryW(dir.c_str());
 }
 
 TempDir::~TempDir() {
-  if (!path_.empty()) RemoveTree(path_);
+  if (!path_.empty()) RemoveTree(WideOf(path_));
 }
 
 std::string ReadWholeFile(const std::string& path, bool* ok) {
   std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = _wfopen(WideOf(path).c_str(), L"rb");
   if (ok) *ok = f != nullptr;
   if (!f) return out;
   char buf[65536];
@@ -189,7 +210,7 @@ std::string ReadWholeFile(const std::string& path, bool* ok) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = _wfopen(WideOf(path).c_str(), L"wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
@@ -242,7 +263,13 @@ std::string GbkToUtf8Shown(const std::string& gbk) {
 int bvtest::RunTestProgram(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--child=", 8) == 0) {
-      for (int j = i + 1; j < argc; ++j) bvtest::g_child_args.emplace_back(argv[j]);
+      // The scenario's arguments from the wide command line: its ANSI form
+      // loses every character the system code page lacks.
+      int wide_argc = 0;
+      wchar_t** wide_argv = CommandLineToArgvW(GetCommandLineW(), &wide_argc);
+      for (int j = i + 1; j < argc; ++j)
+        bvtest::g_child_args.push_back(wide_argv && wide_argc == argc ? bvtest::GbkOf(wide_argv[j]) : argv[j]);
+      LocalFree(wide_argv);
       auto it = bvtest::Children().find(argv[i] + 8);
       if (it == bvtest::Children().end()) {
         std::fprintf(stderr, "no child scenario %s\n", argv[i] + 8);

@@ -27,13 +27,20 @@ struct Child {
   HANDLE process = nullptr;
   DWORD pid = 0;
 };
-// Starts this test program with --child=NAME (plus `extra` arguments).
+// Starts this test program with --child=NAME (plus `extra` arguments, GBK).
 Child StartChild(const char* name, const std::string& extra = "");
 // Waits for the child's end; returns its exit code, or -2 after the timeout
 // (the child is then terminated).
 long WaitChild(Child& child, DWORD timeout_ms = 30000);
-// The arguments after --child=NAME as the scenario sees them.
+// The arguments after --child=NAME as the scenario sees them, in GBK.
 const std::vector<std::string>& ChildArgs();
+
+// ---- Texts -----------------------------------------------------------------------
+// Tests keep GBK texts like the program and read and write the platform's
+// texts in wide characters, converted through code page 936 here, on their
+// own: whatever the system code page, and without the program's conversions.
+std::wstring WideOf(const std::string& gbk);
+std::string GbkOf(const wchar_t* wide, int chars = -1);
 
 // ---- Message boxes as a user sees them -------------------------------------------
 struct SeenBox {
@@ -66,6 +73,7 @@ class TempDir {
  private:
   std::string path_;
 };
+// Paths in GBK.
 std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
