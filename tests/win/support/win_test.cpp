@@ -38,9 +38,9 @@ bool IsMessageBox(HWND h) {
 }
 
 std::string WindowText(HWND h) {
-  wchar_t text[4096];
-  const int n = GetWindowTextW(h, text, 4096);
-  return GbkOf(text, n > 0 ? n : 0);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+  const int n = GetWindowTextW(h, text.data(), static_cast<int>(text.size()));
+  return GbkOf(text.data(), n > 0 ? n : 0);
 }
 
 BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
