@@ -36,8 +36,8 @@ class CurrentDirGuard {
 
 // The platform's side of a GBK path, in wide characters whatever the system
 // code page.
-bool MakeDir(const std::string& path) { return CreateDirectoryW(bvtest::WideOf(path).c_str(), nullptr) != FALSE; }
-bool SetCurrent(const std::string& path) { return SetCurrentDirectoryW(bvtest::WideOf(path).c_str()) != FALSE; }
+bool MakeDir(const std::string& path) { return CreateDirectoryW(bvtest::WideFromGbk(path).c_str(), nullptr) != FALSE; }
+bool SetCurrent(const std::string& path) { return SetCurrentDirectoryW(bvtest::WideFromGbk(path).c_str()) != FALSE; }
 
 TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
   CurrentDirGuard guard;

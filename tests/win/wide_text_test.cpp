@@ -16,8 +16,8 @@
 namespace {
 
 namespace wide = bv::wide;
-using bvtest::GbkOf;
-using bvtest::WideOf;
+using bvtest::GbkFromWide;
+using bvtest::WideFromGbk;
 
 std::wstring Of(const wide::Wide& w) { return std::wstring(w.c_str(), static_cast<std::size_t>(w.size())); }
 
@@ -136,12 +136,12 @@ std::wstring ShortFormInGbk(const std::wstring& path) {
   const DWORD n = GetShortPathNameW(path.c_str(), out, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return L"";
   std::wstring s(out, n);
-  return WideOf(GbkOf(s.c_str())) == s ? s : L"";
+  return WideFromGbk(GbkFromWide(s)) == s ? s : L"";
 }
 
 TEST(PathToGbk, GbkPathsStayAsTheyAre) {
   bvtest::TempDir dir;
-  const std::wstring folder = WideOf(dir.path()) + L"\\\u82F1\u96C4\u8054\u76DF Game";
+  const std::wstring folder = WideFromGbk(dir.path()) + L"\\\u82F1\u96C4\u8054\u76DF Game";
   ASSERT_TRUE(MakeDir(folder));
   EXPECT_EQ(Take(wide::PathToGbkText(folder.c_str())), dir.path() + "\\英雄联盟 Game");
   EXPECT_EQ(Take(wide::PathToGbkText(nullptr)), "(null)");
@@ -151,16 +151,16 @@ TEST(PathToGbk, GbkPathsStayAsTheyAre) {
 // for each Hangul syllable otherwise; never anything that names another file.
 TEST(PathToGbk, NameWithoutGbkFormTakesTheShortForm) {
   bvtest::TempDir dir;
-  const std::wstring folder = WideOf(dir.path()) + L"\\" + kKorean;
+  const std::wstring folder = WideFromGbk(dir.path()) + L"\\" + kKorean;
   ASSERT_TRUE(MakeDir(folder));
   const std::string got = Take(wide::PathToGbkText(folder.c_str()));
   const std::wstring short_form = ShortFormInGbk(folder);
-  std::cout << "short form given: " << GbkOf(short_form.c_str()) << "\n";
+  std::cout << "short form given: " << GbkFromWide(short_form) << "\n";
   if (short_form.empty()) {
     EXPECT_EQ(got, dir.path() + "\\??");
   } else {
-    EXPECT_EQ(got, GbkOf(short_form.c_str()));
-    const DWORD attributes = GetFileAttributesW(WideOf(got).c_str());
+    EXPECT_EQ(got, GbkFromWide(short_form));
+    const DWORD attributes = GetFileAttributesW(WideFromGbk(got).c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) << got;
   }
   char out[MAX_PATH];
@@ -173,7 +173,7 @@ TEST(PathToGbk, NameWithoutGbkFormTakesTheShortForm) {
 // A dropped file with a Korean name: its short form opens the same file.
 TEST(PathToGbk, DroppedFileWithKoreanNameLoadsThroughItsShortForm) {
   bvtest::TempDir dir;
-  const std::wstring file = WideOf(dir.path()) + L"\\" + kKorean + L" ob.bat";
+  const std::wstring file = WideFromGbk(dir.path()) + L"\\" + kKorean + L" ob.bat";
   HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD written = 0;
@@ -186,7 +186,7 @@ TEST(PathToGbk, DroppedFileWithKoreanNameLoadsThroughItsShortForm) {
     EXPECT_EQ(bvtest::ReadWholeFile(got), "abc") << got;
   }
   // A path that does not exist has no short form.
-  const std::wstring missing = WideOf(dir.path()) + L"\\" + kKorean + L".txt";
+  const std::wstring missing = WideFromGbk(dir.path()) + L"\\" + kKorean + L".txt";
   EXPECT_EQ(Take(wide::PathToGbkText(missing.c_str())), dir.path() + "\\??.txt");
 }
 
@@ -198,7 +198,7 @@ TEST(FileWrappers, CreateAndFindUseTheGbkNamesCharacters) {
   HANDLE h = wide::CreateFileGbk(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
   CloseHandle(h);
-  EXPECT_NE(GetFileAttributesW((WideOf(dir.path()) + L"\\\u4E2D\u6587.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW((WideFromGbk(dir.path()) + L"\\\u4E2D\u6587.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
   WIN32_FIND_DATAW found;
   HANDLE search = wide::FindFirstFileGbk(dir.File("*.txt").c_str(), &found);
@@ -227,7 +227,7 @@ class CurrentDir : public ::testing::Test {
   // Makes `name` (GBK) inside the test folder and the current directory.
   std::string Enter(const std::string& name) {
     const std::string path = dir_.path() + "\\" + name;
-    if (!MakeDir(WideOf(path)) || !SetCurrentDirectoryW(WideOf(path).c_str())) return "";
+    if (!MakeDir(WideFromGbk(path)) || !SetCurrentDirectoryW(WideFromGbk(path).c_str())) return "";
     return path;
   }
 
@@ -254,33 +254,33 @@ TEST_F(CurrentDir, LimitCountsGbkBytesNotCharacters) {
   std::string path = dir_.path();
   while (path.size() + 1 + 60 < 259) {
     path += "\\" + Repeat("\xD6\xD0", 30);
-    ASSERT_TRUE(MakeDir(WideOf(path))) << path.size();
+    ASSERT_TRUE(MakeDir(WideFromGbk(path))) << path.size();
   }
   const std::size_t rest = 259 - path.size() - 1;
   path += "\\" + std::string(rest % 2, 'a') + Repeat("\xD6\xD0", static_cast<int>(rest / 2));
   ASSERT_EQ(path.size(), 259u);
-  ASSERT_TRUE(MakeDir(WideOf(path)));
-  ASSERT_LT(WideOf(path).size(), 200u);
-  ASSERT_TRUE(SetCurrentDirectoryW(WideOf(path).c_str()));
+  ASSERT_TRUE(MakeDir(WideFromGbk(path)));
+  ASSERT_LT(WideFromGbk(path).size(), 200u);
+  ASSERT_TRUE(SetCurrentDirectoryW(WideFromGbk(path).c_str()));
   char out[MAX_PATH];
   EXPECT_EQ(wide::GetCurrentDirectoryGbk(MAX_PATH, out), 259u);
   EXPECT_EQ(out, path);
 
   const std::string longer = path + "\\a";
-  ASSERT_TRUE(MakeDir(WideOf(longer)));
-  ASSERT_TRUE(SetCurrentDirectoryW(WideOf(longer).c_str()));
+  ASSERT_TRUE(MakeDir(WideFromGbk(longer)));
+  ASSERT_TRUE(SetCurrentDirectoryW(WideFromGbk(longer).c_str()));
   EXPECT_GE(wide::GetCurrentDirectoryGbk(MAX_PATH, out), static_cast<DWORD>(MAX_PATH));
   EXPECT_STREQ(out, "");
 }
 
 TEST_F(CurrentDir, KoreanFolderComesBackInItsShortForm) {
-  const std::wstring folder = WideOf(dir_.path()) + L"\\" + kKorean;
+  const std::wstring folder = WideFromGbk(dir_.path()) + L"\\" + kKorean;
   ASSERT_TRUE(MakeDir(folder));
   ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
   char out[MAX_PATH];
   ASSERT_GT(wide::GetCurrentDirectoryGbk(MAX_PATH, out), 0u);
   const std::wstring short_form = ShortFormInGbk(folder);
-  EXPECT_EQ(out, short_form.empty() ? dir_.path() + "\\??" : GbkOf(short_form.c_str()));
+  EXPECT_EQ(out, short_form.empty() ? dir_.path() + "\\??" : GbkFromWide(short_form));
 }
 
 // ---- Wrappers: processes -----------------------------------------------------------
@@ -288,7 +288,7 @@ TEST_F(CurrentDir, KoreanFolderComesBackInItsShortForm) {
 std::string SelfPath() {
   wchar_t path[MAX_PATH];
   const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return GbkOf(path, static_cast<int>(n));
+  return GbkFromWide(std::wstring(path, n));
 }
 
 // Writes its current directory and its first argument, both in GBK, into the
@@ -297,13 +297,13 @@ BVTEST_CHILD(report_folder) {
   wchar_t here[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, here);
   const auto& args = bvtest::ChildArgs();
-  return bvtest::WriteWholeFile(args.at(1), GbkOf(here) + "|" + args.at(0)) ? 0 : 1;
+  return bvtest::WriteWholeFile(args.at(1), GbkFromWide(here) + "|" + args.at(0)) ? 0 : 1;
 }
 
 TEST(ProcessWrapper, CommandLineAndWorkingFolderKeepTheirCharacters) {
   bvtest::TempDir dir;
   const std::string folder = dir.File("英雄联盟 Game");
-  ASSERT_TRUE(MakeDir(WideOf(folder)));
+  ASSERT_TRUE(MakeDir(WideFromGbk(folder)));
   const std::string report = folder + "\\report.txt";
   const std::string command = "\"" + SelfPath() + "\" --child=report_folder 国服 \"" + report + "\"";
   STARTUPINFOW startup{};
@@ -317,7 +317,7 @@ TEST(ProcessWrapper, CommandLineAndWorkingFolderKeepTheirCharacters) {
   CloseHandle(process.hProcess);
   EXPECT_EQ(code, 0u);
   const std::string got = bvtest::ReadWholeFile(report);
-  EXPECT_EQ(got, folder + "|国服") << bvtest::GbkToUtf8Shown(got);
+  EXPECT_EQ(got, folder + "|国服") << bvtest::Hex(got);
 }
 
 TEST(ProcessWrapper, MissingProgramOrFolderFails) {
@@ -352,7 +352,7 @@ TEST(BoxWrappers, TextAndCaptionReadBackInWideCharacters) {
     bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
     ASSERT_TRUE(box.found) << kind << ": no box captioned 错误";
     EXPECT_EQ(WideWindowText(box.hwnd), L"\u9519\u8BEF") << kind;
-    EXPECT_EQ(WideOf(box.text), kLabelWide) << kind << ": " << bvtest::Hex(box.text);
+    EXPECT_EQ(WideFromGbk(box.text), kLabelWide) << kind << ": " << bvtest::Hex(box.text);
     EXPECT_EQ(bvtest::WaitChild(child), IDOK) << kind;
   }
 }
@@ -363,13 +363,13 @@ TEST(BoxWrappers, FixedBoxCutsALongTextAtACharacter) {
   bvtest::Child child = bvtest::StartChild("gbk_box", "long fixed");
   bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
   ASSERT_TRUE(box.found);
-  EXPECT_EQ(WideOf(box.text), L"a" + std::wstring(2047, L'\u4E2D')) << box.text.size() << " bytes";
+  EXPECT_EQ(WideFromGbk(box.text), L"a" + std::wstring(2047, L'\u4E2D')) << box.text.size() << " bytes";
   EXPECT_EQ(bvtest::WaitChild(child), IDOK);
 
   child = bvtest::StartChild("gbk_box", "long normal");
   box = bvtest::AnswerBox("错误", child.pid, IDCANCEL);
   ASSERT_TRUE(box.found);
-  EXPECT_EQ(WideOf(box.text), L"a" + std::wstring(3000, L'\u4E2D')) << "the heap's wrapper cuts nothing";
+  EXPECT_EQ(WideFromGbk(box.text), L"a" + std::wstring(3000, L'\u4E2D')) << "the heap's wrapper cuts nothing";
   EXPECT_EQ(bvtest::WaitChild(child), IDCANCEL);
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <map>
 #include <string>
 
@@ -40,7 +39,7 @@ bool IsMessageBox(HWND h) {
 std::string WindowText(HWND h) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
   const int n = GetWindowTextW(h, text.data(), static_cast<int>(text.size()));
-  return GbkOf(text.data(), n > 0 ? n : 0);
+  return GbkFromWide(std::wstring(text.data(), n > 0 ? n : 0));
 }
 
 BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
@@ -75,7 +74,7 @@ BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
 
 }  // namespace
 
-std::wstring WideOf(const std::string& gbk) {
+std::wstring WideFromGbk(const std::string& gbk) {
   if (gbk.empty()) return L"";
   const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
@@ -83,13 +82,12 @@ std::wstring WideOf(const std::string& gbk) {
   return w;
 }
 
-std::string GbkOf(const wchar_t* wide, int chars) {
-  if (!wide) return "";
-  if (chars < 0) chars = static_cast<int>(std::wcslen(wide));
-  if (chars == 0) return "";
-  const int n = WideCharToMultiByte(936, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+std::string GbkFromWide(const std::wstring& wide) {
+  if (wide.empty()) return "";
+  const int size = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(936, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(936, 0, wide, chars, s.data(), n, nullptr, nullptr);
+  if (n > 0) WideCharToMultiByte(936, 0, wide.data(), size, s.data(), n, nullptr, nullptr);
   return s;
 }
 
@@ -100,7 +98,7 @@ const std::vector<std::string>& ChildArgs() { return g_child_args; }
 Child StartChild(const char* name, const std::string& extra) {
   std::string cmd = "\"" + SelfPath() + "\" --child=" + name;
   if (!extra.empty()) cmd += " " + extra;
-  std::wstring wide_cmd = WideOf(cmd);
+  std::wstring wide_cmd = WideFromGbk(cmd);
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -194,12 +192,12 @@ static void RemoveTree(const std::wstring& dir) {
 }
 
 TempDir::~TempDir() {
-  if (!path_.empty()) RemoveTree(WideOf(path_));
+  if (!path_.empty()) RemoveTree(WideFromGbk(path_));
 }
 
 std::string ReadWholeFile(const std::string& path, bool* ok) {
   std::string out;
-  FILE* f = _wfopen(WideOf(path).c_str(), L"rb");
+  FILE* f = _wfopen(WideFromGbk(path).c_str(), L"rb");
   if (ok) *ok = f != nullptr;
   if (!f) return out;
   char buf[65536];
@@ -210,7 +208,7 @@ std::string ReadWholeFile(const std::string& path, bool* ok) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = _wfopen(WideOf(path).c_str(), L"wb");
+  FILE* f = _wfopen(WideFromGbk(path).c_str(), L"wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
@@ -268,7 +266,7 @@ int bvtest::RunTestProgram(int argc, char** argv) {
       int wide_argc = 0;
       wchar_t** wide_argv = CommandLineToArgvW(GetCommandLineW(), &wide_argc);
       for (int j = i + 1; j < argc; ++j)
-        bvtest::g_child_args.push_back(wide_argv && wide_argc == argc ? bvtest::GbkOf(wide_argv[j]) : argv[j]);
+        bvtest::g_child_args.push_back(wide_argv && wide_argc == argc ? bvtest::GbkFromWide(wide_argv[j]) : argv[j]);
       LocalFree(wide_argv);
       auto it = bvtest::Children().find(argv[i] + 8);
       if (it == bvtest::Children().end()) {

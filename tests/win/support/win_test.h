@@ -39,8 +39,8 @@ const std::vector<std::string>& ChildArgs();
 // Tests keep GBK texts like the program and read and write the platform's
 // texts in wide characters, converted through code page 936 here, on their
 // own: whatever the system code page, and without the program's conversions.
-std::wstring WideOf(const std::string& gbk);
-std::string GbkOf(const wchar_t* wide, int chars = -1);
+std::wstring WideFromGbk(const std::string& gbk);
+std::string GbkFromWide(const std::wstring& wide);
 
 // ---- Message boxes as a user sees them -------------------------------------------
 struct SeenBox {
