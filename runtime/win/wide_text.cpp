@@ -118,34 +118,6 @@ namespace bv::wide {
 
 namespace {
 
-// The short form of a path whose long form has no GBK spelling, or the empty
-// buffer when the platform gives none (no 8.3 names on that volume, or the
-// path does not exist yet).
-bool ShortForm(const wchar_t* path, wchar_t (&out)[32768]) {
-  const DWORD n = GetShortPathNameW(path, out, static_cast<DWORD>(std::size(out)));
-  return n > 0 && n < std::size(out) && FitsGbk(out);
-}
-
-}  // namespace
-
-char* PathToGbkText(const wchar_t* path) {
-  if (!path || FitsGbk(path)) return ToGbkText(path);
-  wchar_t short_path[32768];  // the platform's longest path
-  return ToGbkText(ShortForm(path, short_path) ? short_path : path);
-}
-
-std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity) {
-  if (!path || FitsGbk(path)) return ToGbk(path, -1, out, capacity);
-  wchar_t short_path[32768];  // the platform's longest path
-  return ToGbk(ShortForm(path, short_path) ? short_path : path, -1, out, capacity);
-}
-
-}  // namespace bv::wide
-
-namespace bv::wide {
-
-namespace {
-
 const wchar_t* OrNull(const char* gbk, const Wide& w) { return gbk ? w.c_str() : nullptr; }
 
 }  // namespace
@@ -202,6 +174,34 @@ BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD fla
   const Wide folder(directory);
   return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, OrNull(directory, folder),
                         startup, process);
+}
+
+}  // namespace bv::wide
+
+namespace bv::wide {
+
+namespace {
+
+// The short form of a path whose long form has no GBK spelling, or the empty
+// buffer when the platform gives none (no 8.3 names on that volume, or the
+// path does not exist yet).
+bool ShortForm(const wchar_t* path, wchar_t (&out)[32768]) {
+  const DWORD n = GetShortPathNameW(path, out, static_cast<DWORD>(std::size(out)));
+  return n > 0 && n < std::size(out) && FitsGbk(out);
+}
+
+}  // namespace
+
+char* PathToGbkText(const wchar_t* path) {
+  if (!path || FitsGbk(path)) return ToGbkText(path);
+  wchar_t short_path[32768];  // the platform's longest path
+  return ToGbkText(ShortForm(path, short_path) ? short_path : path);
+}
+
+std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity) {
+  if (!path || FitsGbk(path)) return ToGbk(path, -1, out, capacity);
+  wchar_t short_path[32768];  // the platform's longest path
+  return ToGbk(ShortForm(path, short_path) ? short_path : path, -1, out, capacity);
 }
 
 }  // namespace bv::wide

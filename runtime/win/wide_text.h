@@ -6,12 +6,18 @@
 // page, which is 936 only on a Chinese system. So every such text crosses here,
 // always through code page 936 and never through CP_ACP, and the platform is
 // called through its wide function. No other file of the product converts
-// between code pages or calls a text-taking ANSI function.
+// between code pages or calls a text-taking ANSI function, WinINet's aside:
+// the HTTP fetch keeps them and sends an address only where they keep its
+// bytes (runtime/win/http_page.cpp).
 //
 // GBK -> wide: `Wide` holds the converted text for the length of a call.
 // Wide -> GBK: the ToGbk functions. A character without a GBK form becomes
 // "?", as the ANSI functions make it on a Chinese system; nothing else is lost.
 // Results never come back cut short: what does not fit is refused whole.
+// Limits stay counted in GBK bytes, whatever the wide form's length.
+//
+// The wrappers at the end take GBK texts for the platform's text-taking
+// functions that the runtime calls.
 #pragma once
 
 #include <windows.h>
