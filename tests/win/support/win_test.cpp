@@ -18,29 +18,32 @@ std::map<std::string, ChildFn>& Children() {
 }
 std::vector<std::string> g_child_args;
 
-std::string SelfPath() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
+std::wstring SelfPath() {
+  wchar_t path[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  return std::wstring(path, n);
+}
+
+std::wstring WindowText(HWND h) {
+  wchar_t text[4096];
+  int n = GetWindowTextW(h, text, 4096);
+  return std::wstring(text, n > 0 ? n : 0);
+}
+
+std::wstring ClassOf(HWND h) {
+  wchar_t cls[256];
+  int n = GetClassNameW(h, cls, 256);
+  return std::wstring(cls, n > 0 ? n : 0);
 }
 
 struct BoxSearch {
-  const char* caption;
+  const wchar_t* caption;
   DWORD pid;
   HWND found;
   int count;
 };
 
-bool IsMessageBox(HWND h) {
-  char cls[64];
-  return GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h);
-}
-
-std::string WindowText(HWND h) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
-  const int n = GetWindowTextW(h, text.data(), static_cast<int>(text.size()));
-  return GbkFromWide(std::wstring(text.data(), n > 0 ? n : 0));
-}
+bool IsMessageBox(HWND h) { return ClassOf(h) == L"#32770" && IsWindowVisible(h); }
 
 BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<BoxSearch*>(lp);
@@ -56,17 +59,16 @@ BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
 
 BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
   auto* box = reinterpret_cast<SeenBox*>(lp);
-  char cls[64];
-  GetClassNameA(h, cls, sizeof cls);
-  if (_stricmp(cls, "Button") == 0) {
+  const std::wstring cls = ClassOf(h);
+  if (_wcsicmp(cls.c_str(), L"Button") == 0) {
     if (IsWindowVisible(h)) box->buttons.push_back(GetDlgCtrlID(h));
-  } else if (_stricmp(cls, "Static") == 0) {
-    LONG style = GetWindowLongA(h, GWL_STYLE);
+  } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+    LONG style = GetWindowLongW(h, GWL_STYLE);
     if ((style & SS_TYPEMASK) == SS_ICON) {
-      if (IsWindowVisible(h) && SendMessageA(h, STM_GETICON, 0, 0)) box->has_icon = true;
+      if (IsWindowVisible(h) && SendMessageW(h, STM_GETICON, 0, 0)) box->has_icon = true;
     } else {
-      std::string text = WindowText(h);
-      if (!text.empty()) box->text = text;
+      std::wstring text = WindowText(h);
+      if (!text.empty()) box->wide_text = text;
     }
   }
   return TRUE;
@@ -74,36 +76,18 @@ BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
 
 }  // namespace
 
-std::wstring WideFromGbk(const std::string& gbk) {
-  if (gbk.empty()) return L"";
-  const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  return w;
-}
-
-std::string GbkFromWide(const std::wstring& wide) {
-  if (wide.empty()) return "";
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(936, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(936, 0, wide.data(), size, s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] = fn; }
 
 const std::vector<std::string>& ChildArgs() { return g_child_args; }
 
 Child StartChild(const char* name, const std::string& extra) {
-  std::string cmd = "\"" + SelfPath() + "\" --child=" + name;
-  if (!extra.empty()) cmd += " " + extra;
-  std::wstring wide_cmd = WideFromGbk(cmd);
+  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
+  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   Child c;
-  if (CreateProcessW(nullptr, wide_cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     CloseHandle(pi.hThread);
     c.process = pi.hProcess;
     c.pid = pi.dwProcessId;
@@ -127,6 +111,11 @@ long WaitChild(Child& child, DWORD timeout_ms) {
 }
 
 SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
+  if (!caption) return AnswerBox(static_cast<const wchar_t*>(nullptr), pid, press, timeout_ms);
+  return AnswerBox(WideFromGbk(caption).c_str(), pid, press, timeout_ms);
+}
+
+SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms) {
   SeenBox box;
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   BoxSearch s{caption, pid, nullptr, 0};
@@ -140,12 +129,14 @@ SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
   Sleep(100);  // let the box finish laying itself out
   box.found = true;
   box.hwnd = s.found;
-  box.caption = WindowText(s.found);
+  box.wide_caption = WindowText(s.found);
   box.owner = GetWindow(s.found, GW_OWNER);
   EnumChildWindows(s.found, ReadControl, reinterpret_cast<LPARAM>(&box));
+  box.caption = GbkFromWide(box.wide_caption);
+  box.text = GbkFromWide(box.wide_text);
   if (press) {
     HWND button = GetDlgItem(s.found, press);
-    PostMessageA(s.found, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   }
   return box;
 }
@@ -157,20 +148,20 @@ int CountBoxes(DWORD pid) {
 }
 
 TempDir::TempDir() {
-  char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
   static LONG counter = 0;
   for (int i = 0; i < 1000; ++i) {
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%sbvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
-    if (CreateDirectoryA(name, nullptr)) {
-      path_ = name;
+    wchar_t name[MAX_PATH];
+    _snwprintf(name, MAX_PATH, L"%lsbvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
+    name[MAX_PATH - 1] = L'\0';
+    if (CreateDirectoryW(name, nullptr)) {
+      path_ = GbkFromWide(name);
       return;
     }
   }
 }
 
-// Wide throughout: names a test made may have no form in the system code page.
 static void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
@@ -208,10 +199,36 @@ std::string ReadWholeFile(const std::string& path, bool* ok) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = _wfopen(WideFromGbk(path).c_str(), L"wb");
+  return WriteWholeFile(WideFromGbk(path), bytes);
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  FILE* f = _wfopen(path.c_str(), L"wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
+}
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                      written == bytes.size();
+      CloseHandle(f);
+      return ok;
+    }
+    Sleep(100);
+  }
+  return false;
+}
+
+std::wstring OwnFolder() {
+  const std::wstring self = SelfPath();
+  const std::wstring::size_type slash = self.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : self.substr(0, slash + 1);
 }
 
 std::string Hex(const std::string& bytes) {
@@ -235,16 +252,28 @@ std::string HexPacked(const std::string& bytes) {
   return out;
 }
 
-std::string GbkToUtf8Shown(const std::string& gbk) {
-  if (gbk.empty()) return "";
+std::wstring WideFromGbk(const std::string& gbk) {
+  if (gbk.empty()) return L"";
   const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  const int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, utf8.data(), m, nullptr, nullptr);
+  return w;
+}
+
+static std::string FromWide(UINT code_page, const std::wstring& w) {
+  if (w.empty()) return "";
+  const int n = WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string GbkFromWide(const std::wstring& wide) { return FromWide(936, wide); }
+std::string Utf8FromWide(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
+
+std::string Utf8Shown(const std::wstring& wide) {
   std::string shown;
-  for (char c : utf8) {
+  for (char c : Utf8FromWide(wide)) {
     if (c == '\r') shown += "\\r";
     else if (c == '\n') shown += "\\n";
     else if (c == '\t') shown += "\\t";
@@ -253,24 +282,32 @@ std::string GbkToUtf8Shown(const std::string& gbk) {
   return shown;
 }
 
+std::vector<std::wstring> WideArgs() {
+  std::vector<std::wstring> args;
+  int n = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (!argv) return args;
+  for (int i = 0; i < n; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
 }  // namespace bvtest
 
 // Runs a child scenario when asked to, the tests otherwise. main() lives in a
 // file of its own (win_test_main.cpp) so that helper programs can use this
 // support with a main of their own.
 int bvtest::RunTestProgram(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--child=", 8) == 0) {
-      // The scenario's arguments from the wide command line: its ANSI form
-      // loses every character the system code page lacks.
-      int wide_argc = 0;
-      wchar_t** wide_argv = CommandLineToArgvW(GetCommandLineW(), &wide_argc);
-      for (int j = i + 1; j < argc; ++j)
-        bvtest::g_child_args.push_back(wide_argv && wide_argc == argc ? bvtest::GbkFromWide(wide_argv[j]) : argv[j]);
-      LocalFree(wide_argv);
-      auto it = bvtest::Children().find(argv[i] + 8);
+  // The scenario's arguments come from the wide command line: argv holds them
+  // in the ANSI code page, which may not spell a GBK path.
+  const std::vector<std::wstring> args = bvtest::WideArgs();
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i].rfind(L"--child=", 0) == 0) {
+      for (std::size_t j = i + 1; j < args.size(); ++j) bvtest::g_child_args.push_back(bvtest::GbkFromWide(args[j]));
+      const std::string name = bvtest::GbkFromWide(args[i].substr(8));
+      auto it = bvtest::Children().find(name);
       if (it == bvtest::Children().end()) {
-        std::fprintf(stderr, "no child scenario %s\n", argv[i] + 8);
+        std::fprintf(stderr, "no child scenario %s\n", name.c_str());
         return 97;
       }
       return it->second();
