@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine the way every Windows-side test runs:
 # in a fresh prefix of its own (a copy of a template made once per build), on an
-# X display (Xvfb when none is given), with the Chinese locale so that the ANSI
-# code page is 936. Exits with the program's exit code (Wine folds it to 0..255).
+# X display (Xvfb when none is given), in the locale BRISVALE_LOCALE names
+# (zh_CN.UTF-8, ANSI code page 936, unless told; see wine-lib.sh). Exits with
+# the program's exit code (Wine folds it to 0..255).
 #
 # Each program gets a private Xvfb too, so that tests running side by side
 # cannot click into, cover or take the focus from each other's windows.

@@ -4,16 +4,17 @@
 
 #include <climits>
 #include <cstring>
-#include <vector>
 
 #include "runtime/text_commands.h"
 #include "runtime/texts.h"
+#include "runtime/win/wide_text.h"
 
 namespace bv {
 
 namespace {
 
-// Paths and command lines go to the platform as they are; null is empty.
+// Paths and command lines go to the platform as they are (through their wide
+// form); null is empty.
 const char* PathArg(const ValueRecord* args, std::int32_t argc, int i) {
   const char* t = ArgText(args, argc, i);
   return t ? t : "";
@@ -55,16 +56,17 @@ bool ShownAsToText(TypeCode t) { return !IsArray(t) && (IsNumeric(t) || t == kTy
 
 void GetCurrentDir(ValueRecord* result, std::int32_t, const ValueRecord*) {
   char buffer[MAX_PATH] = "";
-  const DWORD n = GetCurrentDirectoryA(MAX_PATH, buffer);
-  // 0 is failure; a count of MAX_PATH or more is the size a longer directory needs.
+  // 0 is failure; a count of MAX_PATH or more is a directory whose GBK form
+  // does not fit, however short its wide form.
+  const DWORD n = wide::GetCurrentDirectoryGbk(MAX_PATH, buffer);
   if (n == 0 || n >= MAX_PATH) buffer[0] = '\0';
   result->SetPointer(CopyText(buffer));
   result->type = kTypeText;
 }
 
 void FileExists(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(PathArg(args, argc, 0), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = wide::FindFirstFileGbk(PathArg(args, argc, 0), &found);
   const bool exists = search != INVALID_HANDLE_VALUE;
   if (exists) FindClose(search);
   SetBool(result, exists);
@@ -74,8 +76,8 @@ void LoadFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   result->type = kTypeByteSet;
   const char* path = PathArg(args, argc, 0);
   if (!*path) return;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = wide::CreateFileGbk(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER size{};
   // The length must fit a signed 32-bit count together with the byte set's
@@ -118,7 +120,7 @@ void SaveFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   SetBool(result, false);
   const char* path = PathArg(args, argc, 0);
   if (!*path) return;
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = wide::CreateFileGbk(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   for (std::int32_t i = 1; i < argc; ++i) {
     bool ok;
@@ -147,16 +149,13 @@ void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   }
   const bool wait = ArgGiven(args, argc, 1) && args[1].AsBool();
 
-  // CreateProcessA may write into the command line; it gets a private copy.
-  const char* text = PathArg(args, argc, 0);
-  std::vector<char> command(text, text + std::strlen(text) + 1);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = kShowCommands[mode];
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return;
+  // No working folder of its own: the batch runs in the caller's current one.
+  if (!wide::CreateProcessGbk(PathArg(args, argc, 0), nullptr, 0, &startup, &process)) return;
   if (wait) {
     WaitForSingleObject(process.hProcess, INFINITE);
   } else {
@@ -182,7 +181,7 @@ void InfoBox(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   if (ArgGiven(args, argc, 2)) title = args[2].AsText() ? args[2].AsText() : "";
   UINT style = static_cast<UINT>(ArgInt(args, argc, 1));
   if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
-  const int pressed = MessageBoxA(nullptr, text, title, style);
+  const int pressed = wide::MessageBoxGbk(nullptr, text, title, style);
   Release(converted);
   result->value = static_cast<std::uint32_t>(ButtonResult(pressed));
 }

@@ -85,19 +85,51 @@ std::int32_t ChooseReadSize(HINTERNET request, long long* announced_out) {
   return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
 }
 
-// Whether the platform's canonical form keeps double-byte text whole, asked
-// once. Wine counts the canonical address in UTF-16 units and converts it
-// back into that many bytes (plus one), so from the second GBK character on
-// the address comes back cut short, with no NUL. Nothing in this probe may
-// be removed by canonicalising, so a shorter answer is a cut one.
-bool CanonicalFormKeepsDoubleBytes() {
-  static const bool keeps = [] {
-    const char probe[] = "http://h/\xD6\xD0\xCE\xC4";
-    char out[64] = {};
-    DWORD size = sizeof out - 1;
-    return InternetCanonicalizeUrlA(probe, out, &size, ICU_NO_ENCODE) && std::strlen(out) >= std::strlen(probe);
-  }();
-  return keeps;
+// The address's GBK characters in order, each whole: a lead byte (0x81 to
+// 0xFE) with the byte after it, and the lone bytes 0x80 and 0xFF. Returns the
+// bytes written to `out`, which has room for the whole address.
+std::size_t GbkCharacters(const char* address, char* out) {
+  std::size_t n = 0;
+  for (const char* p = address; *p; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (byte < 0x80) continue;
+    out[n++] = *p;
+    if (byte >= 0x81 && byte <= 0xFE && p[1]) out[n++] = *++p;
+  }
+  return n;
+}
+
+// Whether WinINet would carry the address's GBK characters byte for byte.
+// Its ANSI functions take every text through the system code page and back,
+// which changes bytes off code page 936: a pair code page 949 cannot spell
+// comes back as "?", and under 65001 GBK comes back as the bytes of U+FFFD.
+// Wine also counts the canonical form in UTF-16 units and converts it back
+// into that many bytes (plus one), so there the form of a GBK address is cut
+// short, with no NUL, and reports a length that is not its byte count.
+//
+// So the characters are canonicalised on their own, after a prefix that
+// canonicalising keeps as it is, and must come back as the same bytes with
+// their own length reported. Comparing lengths alone is not enough: under
+// 65001 the changed form is longer than the bytes it replaces.
+bool CanonicalFormKeepsBytes(const char* address) {
+  static const char kPrefix[] = "http://h/";
+  constexpr std::size_t kPrefixLength = sizeof kPrefix - 1;
+  const std::size_t length = std::strlen(address);
+  if (length > 0x10000000u) return false;
+  // The probe, then room for its canonical form and a byte more, so that a
+  // longer answer shows as one; the block's zeros end both.
+  const std::size_t room = kPrefixLength + length + 2;
+  char* block = static_cast<char*>(TryAllocate(static_cast<std::int32_t>(2 * room)));
+  if (!block) return false;
+  BlockGuard guard(block);
+  std::memset(block, 0, 2 * room);
+  char* probe = block;
+  char* out = block + room;
+  std::memcpy(probe, kPrefix, kPrefixLength);
+  const std::size_t probe_length = kPrefixLength + GbkCharacters(address, probe + kPrefixLength);
+  DWORD size = static_cast<DWORD>(room - 1);
+  return InternetCanonicalizeUrlA(probe, out, &size, ICU_NO_ENCODE) && size == probe_length &&
+         std::memcmp(out, probe, probe_length + 1) == 0;
 }
 
 bool HasHighByte(const char* s) {
@@ -110,9 +142,9 @@ bool HasHighByte(const char* s) {
 // result.
 void Fetch(const char* address, PageBuffer& page) {
   // Canonical form: "." and ".." resolved, unsafe characters kept as they are.
-  // Where the platform would cut GBK text short, such an address is not
-  // fetched at all rather than fetched as a different one.
-  if (HasHighByte(address) && !CanonicalFormKeepsDoubleBytes()) return;
+  // Where the platform would change the bytes of GBK text, such an address is
+  // not fetched at all rather than fetched as a different one.
+  if (HasHighByte(address) && !CanonicalFormKeepsBytes(address)) return;
   char canonical_local[kCanonicalChars] = {};
   char* canonical = canonical_local;
   DWORD canonical_size = kCanonicalChars;

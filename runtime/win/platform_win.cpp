@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "runtime/platform.h"
+#include "runtime/win/wide_text.h"
 
 namespace bv::platform {
 
@@ -9,7 +10,8 @@ void* HeapResize(void* block, std::size_t size) { return HeapReAlloc(GetProcessH
 void HeapPut(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
 void ShowFatalReport(const char* text, const char* caption) {
-  MessageBoxA(nullptr, text, caption, MB_ICONERROR | MB_OK);
+  // The heap may be what failed: the wide texts live in fixed buffers.
+  wide::MessageBoxGbkFixed(nullptr, text, caption, MB_ICONERROR | MB_OK);
 }
 
 void ExitProcessNow(int code) { ExitProcess(static_cast<UINT>(code)); }

@@ -6,9 +6,11 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include <cwchar>
 #include <iterator>
 #include <string>
-#include <vector>
+
+#include "runtime/win/wide_text.h"
 
 namespace bv {
 
@@ -31,33 +33,37 @@ int ShellFolderId(std::int32_t number) {
   }
 }
 
-// The folder's path in `buf`, its length as the result; 0 when there is none.
+// The folder's GBK path in `buf` (kPathBuffer bytes), its length in bytes as
+// the result; 0 when there is none or its GBK form does not fit.
 DWORD FolderPath(std::int32_t number, char* buf) {
+  wchar_t wide[kPathBuffer] = {};
   int id = ShellFolderId(number);
   if (id >= 0) {
-    if (!SHGetSpecialFolderPathA(nullptr, buf, id, FALSE)) return 0;
+    if (!SHGetSpecialFolderPathW(nullptr, wide, id, FALSE)) return 0;
     // The shell's folders end in no separator (drive roots aside), so 259
-    // bytes or more is a path cut short: Wine answers success with the first
-    // 259 bytes of a longer GBK path, which may end in the separator before
-    // the last name and so name the parent folder.
-    const DWORD n = static_cast<DWORD>(lstrlenA(buf));
-    return n < kPathBuffer - 1 ? n : 0;
+    // characters or more may be a path cut short, which can end in the
+    // separator before the last name and so name the parent folder. The same
+    // holds for its GBK form: the limit is 259 bytes, as the platform's
+    // ANSI form of the path would have it.
+    if (std::wcslen(wide) >= kPathBuffer - 1) return 0;
+    const std::int32_t n = wide::PathToGbk(wide, buf, kPathBuffer);
+    return n > 0 && static_cast<DWORD>(n) < kPathBuffer - 1 ? static_cast<DWORD>(n) : 0;
   }
   DWORD n = 0;
   switch (number) {
-    case kFolderWindows: n = GetWindowsDirectoryA(buf, kPathBuffer); break;
-    case kFolderSystem: n = GetSystemDirectoryA(buf, kPathBuffer); break;
-    case kFolderTemp: n = GetTempPathA(kPathBuffer, buf); break;
+    case kFolderWindows: n = GetWindowsDirectoryW(wide, kPathBuffer); break;
+    case kFolderSystem: n = GetSystemDirectoryW(wide, kPathBuffer); break;
+    case kFolderTemp: n = GetTempPathW(kPathBuffer, wide); break;
     default: return 0;
   }
   // A length of the buffer or more is the size the path would need: it did
   // not fit and the buffer holds nothing usable.
-  return n < kPathBuffer ? n : 0;
+  if (n == 0 || n >= kPathBuffer) return 0;
+  const std::int32_t bytes = wide::PathToGbk(wide, buf, kPathBuffer);
+  return bytes > 0 ? static_cast<DWORD>(bytes) : 0;
 }
 
 // Releases a COM interface when the scope ends, whatever path it leaves by.
-const char* NullToEmpty(const char* t) { return t ? t : ""; }
-
 template <class T>
 struct ComRef {
   T* p = nullptr;
@@ -89,8 +95,8 @@ void CreateShortcut(ValueRecord* result, std::int32_t argc, const ValueRecord* a
   if (!link || !*link) return;
   const char* target = ArgText(args, argc, 1);
 
-  ComRef<IShellLinkA> shell_link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  ComRef<IShellLinkW> shell_link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&shell_link.p))))
     return;
   ComRef<IPersistFile> file;
@@ -99,23 +105,19 @@ void CreateShortcut(ValueRecord* result, std::int32_t argc, const ValueRecord* a
 
   // A failing setter does not stop the save: the link is written with what
   // could be stored.
-  shell_link.p->SetPath(NullToEmpty(target));
+  shell_link.p->SetPath(wide::Wide(target).c_str());
   shell_link.p->SetShowCmd(SW_SHOW);
-  if (ArgGiven(args, argc, 2)) shell_link.p->SetDescription(NullToEmpty(args[2].AsText()));
+  if (ArgGiven(args, argc, 2)) shell_link.p->SetDescription(wide::Wide(args[2].AsText()).c_str());
   if (argc >= 5) {
-    if (ArgGiven(args, argc, 3)) shell_link.p->SetArguments(NullToEmpty(args[3].AsText()));
-    if (ArgGiven(args, argc, 4)) shell_link.p->SetWorkingDirectory(NullToEmpty(args[4].AsText()));
+    if (ArgGiven(args, argc, 3)) shell_link.p->SetArguments(wide::Wide(args[3].AsText()).c_str());
+    if (ArgGiven(args, argc, 4)) shell_link.p->SetWorkingDirectory(wide::Wide(args[4].AsText()).c_str());
   }
 
+  // No GBK trail byte is a dot, so a byte search finds only real dots.
   std::string name(link);
   if (name.find('.') == std::string::npos) name += ".lnk";
 
-  int wide_len = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-  if (wide_len <= 0) return;
-  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_len));
-  if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), wide_len) <= 0) return;
-
-  if (SUCCEEDED(file.p->Save(wide.data(), TRUE))) result->value = 1;
+  if (SUCCEEDED(file.p->Save(wide::Wide(name.c_str()).c_str(), TRUE))) result->value = 1;
 }
 
 void OpenUrl(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
@@ -123,8 +125,8 @@ void OpenUrl(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   const char* address = ArgGiven(args, argc, 0) ? args[0].AsText() : kDefaultUrl;
   // An empty address names no site; the shell would open the current folder.
   if (!address || !*address) return;
-  HWND owner = FindWindowExA(nullptr, nullptr, nullptr, "Microsoft Internet Explorer");
-  ShellExecuteA(owner, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+  HWND owner = FindWindowExW(nullptr, nullptr, nullptr, L"Microsoft Internet Explorer");
+  ShellExecuteW(owner, L"open", wide::Wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 namespace {

@@ -57,6 +57,7 @@ char* ToGbkText(const wchar_t* w, std::int32_t chars) {
   if (chars <= 0) return nullptr;
   const int bytes = GbkBytes(w, chars, nullptr, 0, nullptr);
   if (bytes <= 0) return nullptr;
+  if (bytes == 0x7FFFFFFF) AllocationFailed(bytes);  // no room left for the NUL
   char* text = static_cast<char*>(Allocate(bytes + 1));
   const int done = GbkBytes(w, chars, text, bytes, nullptr);
   text[done > 0 ? done : 0] = 0;
@@ -87,11 +88,13 @@ std::int32_t FromGbkFixed(const char* gbk, wchar_t* out, std::int32_t capacity) 
   if (!out || capacity <= 0) return 0;
   out[0] = 0;
   // Every GBK character, one byte or two, is one UTF-16 unit, so bytes that fit
-  // fit as characters too. Cut at a character boundary: no stray half.
+  // fit as characters too. Cut at a character boundary: no stray half. Lead
+  // bytes are 0x81 to 0xFE; 0x80 stands alone (the euro sign).
   const std::int32_t length = LengthOf(gbk);
   std::int32_t bytes = 0;
   while (bytes < length) {
-    const std::int32_t step = static_cast<unsigned char>(gbk[bytes]) >= 0x80 && bytes + 1 < length ? 2 : 1;
+    const auto byte = static_cast<unsigned char>(gbk[bytes]);
+    const std::int32_t step = byte >= 0x81 && byte <= 0xFE && bytes + 1 < length ? 2 : 1;
     if (bytes + step > capacity - 1) break;
     bytes += step;
   }
@@ -107,6 +110,70 @@ bool FitsGbk(const wchar_t* w, std::int32_t chars) {
   BOOL lossy = FALSE;
   GbkBytes(w, chars, nullptr, 0, &lossy);
   return !lossy;
+}
+
+}  // namespace bv::wide
+
+namespace bv::wide {
+
+namespace {
+
+const wchar_t* OrNull(const char* gbk, const Wide& w) { return gbk ? w.c_str() : nullptr; }
+
+}  // namespace
+
+int MessageBoxGbk(HWND owner, const char* text, const char* caption, UINT style) {
+  const Wide wide_text(text);
+  const Wide wide_caption(caption);
+  return MessageBoxW(owner, OrNull(text, wide_text), OrNull(caption, wide_caption), style);
+}
+
+int MessageBoxGbkFixed(HWND owner, const char* text, const char* caption, UINT style) {
+  wchar_t wide_text[4096];
+  wchar_t wide_caption[256];
+  FromGbkFixed(text, wide_text, static_cast<std::int32_t>(std::size(wide_text)));
+  FromGbkFixed(caption, wide_caption, static_cast<std::int32_t>(std::size(wide_caption)));
+  return MessageBoxW(owner, text ? wide_text : nullptr, caption ? wide_caption : nullptr, style);
+}
+
+HANDLE CreateFileGbk(const char* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
+                     DWORD attributes, HANDLE template_file) {
+  return CreateFileW(Wide(path).c_str(), access, share, security, disposition, attributes, template_file);
+}
+
+HANDLE FindFirstFileGbk(const char* path, WIN32_FIND_DATAW* found) { return FindFirstFileW(Wide(path).c_str(), found); }
+
+DWORD GetCurrentDirectoryGbk(DWORD capacity, char* out) {
+  const std::int32_t room = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(capacity);
+  if (out && room > 0) out[0] = '\0';
+  wchar_t small[MAX_PATH];
+  wchar_t* wide = small;
+  DWORD n = GetCurrentDirectoryW(MAX_PATH, small);
+  if (n == 0) return 0;
+  if (n >= MAX_PATH) {
+    // Every character takes a GBK byte at least, so a wide form longer than
+    // the room cannot fit; a shorter one is read whole into a block of its own.
+    if (n > capacity) return n;
+    wide = static_cast<wchar_t*>(TryAllocate(static_cast<std::int32_t>(n * sizeof(wchar_t))));
+    if (!wide) return 0;
+    const DWORD again = GetCurrentDirectoryW(n, wide);
+    if (again == 0 || again >= n) {
+      // Gone, or changed under us into a longer one: nothing half read.
+      Release(wide);
+      return again == 0 ? 0 : again;
+    }
+  }
+  const std::int32_t bytes = out && room > 0 ? PathToGbk(wide, out, room) : -1;
+  if (wide != small) Release(wide);
+  return bytes >= 0 ? static_cast<DWORD>(bytes) : (capacity > 0 ? capacity : 1);
+}
+
+BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD flags, STARTUPINFOW* startup,
+                      PROCESS_INFORMATION* process) {
+  Wide command(command_line);
+  const Wide folder(directory);
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, OrNull(directory, folder),
+                        startup, process);
 }
 
 }  // namespace bv::wide

@@ -6,12 +6,18 @@
 // page, which is 936 only on a Chinese system. So every such text crosses here,
 // always through code page 936 and never through CP_ACP, and the platform is
 // called through its wide function. No other file of the product converts
-// between code pages or calls a text-taking ANSI function.
+// between code pages or calls a text-taking ANSI function, WinINet's aside:
+// the HTTP fetch keeps them and sends an address only where they keep its
+// bytes (runtime/win/http_page.cpp).
 //
 // GBK -> wide: `Wide` holds the converted text for the length of a call.
 // Wide -> GBK: the ToGbk functions. A character without a GBK form becomes
 // "?", as the ANSI functions make it on a Chinese system; nothing else is lost.
 // Results never come back cut short: what does not fit is refused whole.
+// Limits stay counted in GBK bytes, whatever the wide form's length.
+//
+// The wrappers at the end take GBK texts for the platform's text-taking
+// functions that the runtime calls.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +40,9 @@ class Wide {
   Wide& operator=(const Wide&) = delete;
 
   const wchar_t* c_str() const { return text_; }
+  // The object's own copy, for the functions that may write into their text
+  // argument (CreateProcessW does).
+  wchar_t* data() { return text_; }
   // Characters before the NUL.
   std::int32_t size() const { return size_; }
 
@@ -71,6 +80,36 @@ bool FitsGbk(const wchar_t* w, std::int32_t chars = -1);
 // `out` like ToGbk, -1 when it does not fit.
 char* PathToGbkText(const wchar_t* path);
 std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity);
+
+// ---- The platform's text-taking functions with GBK texts -------------------------
+// Each behaves as the wide function it calls (same results, same last error).
+// A null path or command line is the empty one; a null box text or caption is
+// passed on as null.
+
+int MessageBoxGbk(HWND owner, const char* text, const char* caption, UINT style);
+
+// As MessageBoxGbk, but allocating nothing of its own: for the fatal report,
+// which must show when the heap is gone. Texts longer than its fixed buffers
+// are cut (FromGbkFixed).
+int MessageBoxGbkFixed(HWND owner, const char* text, const char* caption, UINT style);
+
+HANDLE CreateFileGbk(const char* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
+                     DWORD attributes, HANDLE template_file);
+
+// Names in `found` stay wide: ToGbk or PathToGbk them where they are needed.
+HANDLE FindFirstFileGbk(const char* path, WIN32_FIND_DATAW* found);
+
+// The current directory in GBK into `out` (`capacity` bytes, NUL included), as
+// GetCurrentDirectory counts: the bytes before the NUL; 0 on failure; a number
+// of `capacity` or more when it does not fit, `out` then holding the empty
+// text. The limit is in GBK bytes, whatever the wide form's length.
+DWORD GetCurrentDirectoryGbk(DWORD capacity, char* out);
+
+// CreateProcessW with a GBK command line and working folder (null: the
+// caller's current one); no separate program name, no inherited handles, the
+// caller's environment.
+BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD flags, STARTUPINFOW* startup,
+                      PROCESS_INFORMATION* process);
 
 }  // namespace bv::wide
 

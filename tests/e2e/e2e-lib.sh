@@ -122,21 +122,23 @@ e2e_box_field() {
   sed -n "s/^$2=//p" "$1" | tr -d '\r'
 }
 
-# e2e_sandboxed SCRIPT SECONDS: the outside half of an end-to-end script. Gives
-# it a display of its own (clicks, drops and screenshots must not meet other
-# tests), a fresh prefix and a work folder, then runs "SCRIPT --inner" in the
-# sandbox with WINEPREFIX and E2E_WORK set. Removes them afterwards and returns
+# e2e_sandboxed SCRIPT SECONDS [ARGS...]: the outside half of an end-to-end
+# script. Gives it a display of its own (clicks, drops and screenshots must not
+# meet other tests), a fresh prefix and a work folder, then runs
+# "SCRIPT --inner ARGS..." in the sandbox with WINEPREFIX and E2E_WORK set (and
+# the locale of wine-lib.sh, BRISVALE_LOCALE). Removes them afterwards and returns
 # the script's status; 77 (skip) where network namespaces are not allowed.
 # Expects scripts/wine-lib.sh sourced.
 e2e_sandboxed() {
   local script=$1 limit=$2 prefix work rc
+  shift 2
   if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
     echo "SKIP: network namespaces need root here"; return 77
   fi
   wine_ensure_display --private || return 2
   prefix=$(wine_fresh_prefix) || { wine_stop_display; return 2; }
   work=$(mktemp -d "${TMPDIR:-/tmp}/e2e.XXXXXX")
-  WINEPREFIX=$prefix E2E_WORK=$work "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$script" --inner
+  WINEPREFIX=$prefix E2E_WORK=$work "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$script" --inner "$@"
   rc=$?
   [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$work"/records*/*.log 2>/dev/null; }
   rm -rf "$prefix" "$work"

@@ -88,7 +88,7 @@ drop_ok() {
     grep -q '^drop .* count=2' "$work/drop.log" &&
     [ "$(grep -c '^file=' "$work/drop.log")" -eq 2 ] &&
     grep -qF "file=Z:${work//\//\\}\\batches\\a.bat" "$work/drop.log" &&
-    iconv -f GBK -t UTF-8 "$work/drop.log" | grep -qF "\\with space\\观战 2.bat"
+    grep -qxF $'file=Z:'"${work//\//\\}"$'\\batches\\with space\\观战 2.bat\r' "$work/drop.log"
 }
 e2e_check "drop target gets both paths as CF_HDROP entries" drop_ok || cat "$work/drop.log"
 

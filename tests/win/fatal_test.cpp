@@ -31,6 +31,10 @@ BVTEST_CHILD(fatal_empty) {
   bv::FatalRuntimeError("", 0);
 }
 
+BVTEST_CHILD(fatal_unit_missing) {
+  bv::FatalRuntimeError("指定窗口尚未载入", 0);
+}
+
 std::string Heading() { return "运行时出错!\r\n\r\n"; }
 
 TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
@@ -68,6 +72,22 @@ TEST(FatalReport, EmptyMessageShowsTheHeadingAlone) {
   bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
   ASSERT_TRUE(box.found);
   EXPECT_EQ(box.text, Heading()) << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), -1);
+}
+
+// Whatever the system code page, the report reads the same in wide
+// characters, as a user, a screen reader or any other program sees it.
+TEST(FatalReport, ReadsBackInWideCharacters) {
+  bvtest::Child child = bvtest::StartChild("fatal_unit_missing");
+  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
+  ASSERT_TRUE(box.found) << "no box captioned 错误 appeared";
+  wchar_t caption[32] = {};
+  GetWindowTextW(box.hwnd, caption, 32);
+  EXPECT_STREQ(caption, L"\u9519\u8BEF");
+  EXPECT_EQ(bvtest::WideFromGbk(box.text),
+            L"\u8FD0\u884C\u65F6\u51FA\u9519!\r\n\r\n\u9519\u8BEF\u4FE1\u606F\uFF1A"
+            L"\u6307\u5B9A\u7A97\u53E3\u5C1A\u672A\u8F7D\u5165\r\n")
+      << bvtest::Hex(box.text);
   EXPECT_EQ(bvtest::WaitChild(child), -1);
 }
 

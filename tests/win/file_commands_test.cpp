@@ -27,12 +27,17 @@ std::string SelfPath() {
 
 class CurrentDirGuard {
  public:
-  CurrentDirGuard() { GetCurrentDirectoryA(MAX_PATH, saved_); }
-  ~CurrentDirGuard() { SetCurrentDirectoryA(saved_); }
+  CurrentDirGuard() { GetCurrentDirectoryW(MAX_PATH, saved_); }
+  ~CurrentDirGuard() { SetCurrentDirectoryW(saved_); }
 
  private:
-  char saved_[MAX_PATH];
+  wchar_t saved_[MAX_PATH];
 };
+
+// The platform's side of a GBK path, in wide characters whatever the system
+// code page.
+bool MakeDir(const std::string& path) { return CreateDirectoryW(bvtest::WideFromGbk(path).c_str(), nullptr) != FALSE; }
+bool SetCurrent(const std::string& path) { return SetCurrentDirectoryW(bvtest::WideFromGbk(path).c_str()) != FALSE; }
 
 TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
   CurrentDirGuard guard;
@@ -61,13 +66,46 @@ TEST(GetCurrentDir, DirectoryLongerThanTheBufferGivesNull) {
     std::string part;
     for (int i = 0; i < 30; ++i) part += "\xD6\xD0";  // 30 GBK characters
     path += "\\" + part;
-    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path.size() << " bytes, error " << GetLastError();
+    ASSERT_TRUE(MakeDir(path)) << path.size() << " bytes, error " << GetLastError();
   }
-  if (!SetCurrentDirectoryA(path.c_str()))
+  if (!SetCurrent(path))
     GTEST_SKIP() << "the platform refuses a current directory of " << path.size() << " bytes";
   char* got = Call(bv::GetCurrentDir, {}).AsText();
   EXPECT_EQ(got, nullptr) << bvtest::Hex(got ? got : "");
   bv::Release(got);
+}
+
+// The client's usual kind of folder, whatever the system code page: the
+// ANSI functions would spell it with "?" off code page 936.
+TEST(GetCurrentDir, ChineseFolderWithSpacesComesBackInGbk) {
+  CurrentDirGuard guard;
+  bvtest::TempDir dir;
+  const std::string game = dir.File("腾讯游戏 英雄联盟");
+  ASSERT_TRUE(MakeDir(game));
+  ASSERT_TRUE(SetCurrent(game));
+  char* got = Call(bv::GetCurrentDir, {}).AsText();
+  EXPECT_STREQ(got, game.c_str()) << bvtest::Hex(got ? got : "");
+  bv::Release(got);
+}
+
+// A folder GBK cannot spell comes back in its short form, which leads to the
+// same folder, where the platform gives one.
+TEST(GetCurrentDir, KoreanFolderComesBackInAFormThatLeadsBack) {
+  CurrentDirGuard guard;
+  bvtest::TempDir dir;
+  const std::wstring folder = bvtest::WideFromGbk(dir.path()) + L"\\\uAC8C\uC784";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  char* got = Call(bv::GetCurrentDir, {}).AsText();
+  ASSERT_NE(got, nullptr);
+  const std::string text = got;
+  bv::Release(got);
+  if (text.find('?') != std::string::npos) {
+    EXPECT_EQ(text, dir.path() + "\\??") << "no short form: a \"?\" for each syllable";
+    return;
+  }
+  ASSERT_TRUE(bvtest::WriteWholeFile(text + "\\probe", "x"));
+  EXPECT_NE(GetFileAttributesW((folder + L"\\probe").c_str()), INVALID_FILE_ATTRIBUTES) << text;
 }
 
 // ---- FileExists --------------------------------------------------------------
@@ -134,6 +172,42 @@ TEST(LoadFile, FileHeldOpenForWritingGivesNullButReadersMayShare) {
   CloseHandle(reader);
 }
 
+// The start-up check and the drop handler in the client's folder: the client
+// is found, the dropped batch loaded and ob.bat saved by their GBK paths.
+TEST(LoadFile, ChineseFolderAndNameKeepEveryByte) {
+  bvtest::TempDir dir;
+  const std::string game = dir.File("英雄联盟 Game");
+  ASSERT_TRUE(MakeDir(game));
+  ASSERT_TRUE(bvtest::WriteWholeFile(game + "\\League of Legends.exe", "MZ"));
+  EXPECT_TRUE(Exists(game + "\\League of Legends.exe"));
+  EXPECT_TRUE(Exists(game));
+  EXPECT_FALSE(Exists(game + "\\英雄联盟.exe"));
+
+  const std::string batch("@echo off\r\nrem 观战\r\n\x81\x40\0", 26);
+  ASSERT_TRUE(bvtest::WriteWholeFile(game + "\\观战.bat", batch));
+  std::uint8_t* set = Load(game + "\\观战.bat");
+  EXPECT_EQ(Bytes(set), batch) << bvtest::Hex(Bytes(set));
+  bv::Release(set);
+}
+
+TEST(LoadFile, DroppedKoreanNameLoadsThroughItsShortForm) {
+  bvtest::TempDir dir;
+  const std::wstring file = bvtest::WideFromGbk(dir.path()) + L"\\\uAC8C\uC784.bat";
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(h, "abc", 3, &written, nullptr);
+  CloseHandle(h);
+  wchar_t short_form[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(file.c_str(), short_form, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || bvtest::WideFromGbk(bvtest::GbkFromWide(short_form)) != short_form)
+    GTEST_SKIP() << "the platform gives this file no short form GBK can spell";
+  std::uint8_t* set = Load(bvtest::GbkFromWide(short_form));
+  EXPECT_EQ(Bytes(set), "abc");
+  bv::Release(set);
+  EXPECT_EQ(Load(bvtest::GbkFromWide(file)), nullptr) << "the \"?\" form names nothing";
+}
+
 // ---- SaveFile ------------------------------------------------------------------
 
 TEST(SaveFile, ReplacesALongerFileWithThePiecesInOrder) {
@@ -175,6 +249,18 @@ TEST(SaveFile, MissingFolderEmptyPathAndLockedFileGiveFalse) {
   CloseHandle(reader);
   EXPECT_EQ(bvtest::ReadWholeFile(dir.File("locked")), "keep") << "a failed open leaves the file untouched";
   bv::Release(a);
+}
+
+TEST(SaveFile, ChineseFolderAndNameAreWrittenAsTheirCharacters) {
+  bvtest::TempDir dir;
+  const std::string game = dir.File("英雄联盟 Game");
+  ASSERT_TRUE(MakeDir(game));
+  std::uint8_t* a = bv::MakeByteSet("\xB9\xFA\xB7\xFE\r\n", 6);
+  EXPECT_TRUE(Call(bv::SaveFile, {T(game + "\\观战.bat"), ValueRecord::ByteSetOf(a)}).AsBool());
+  bv::Release(a);
+  const std::wstring wide = bvtest::WideFromGbk(dir.path()) + L"\\\u82F1\u96C4\u8054\u76DF Game\\\u89C2\u6218.bat";
+  EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(bvtest::ReadWholeFile(game + "\\观战.bat"), "\xB9\xFA\xB7\xFE\r\n") << "file contents stay GBK bytes";
 }
 
 // ---- Run -----------------------------------------------------------------------
@@ -226,6 +312,20 @@ TEST(Run, BatchRunsInTheCallersCurrentDirectory) {
   EXPECT_EQ(bvtest::ReadWholeFile(dir.File("here.txt")), "ran\r\n");
 }
 
+// The drop handler's own command line, quoted, in a Chinese folder with a
+// space: the batch starts there and runs in that folder.
+TEST(Run, QuotedBatchInAChineseFolderRunsThere) {
+  CurrentDirGuard guard;
+  bvtest::TempDir dir;
+  const std::string game = dir.File("英雄联盟 Game");
+  ASSERT_TRUE(MakeDir(game));
+  ASSERT_TRUE(bvtest::WriteWholeFile(game + "\\ob.bat", "@echo off\r\necho ran> here.txt\r\n"));
+  ASSERT_TRUE(SetCurrent(game));
+  const std::string command = "\"" + game + "\\ob.bat\"";
+  EXPECT_TRUE(Call(bv::Run, {T(command), ValueRecord::Bool(true), ValueRecord::Int(1)}).AsBool());
+  EXPECT_EQ(bvtest::ReadWholeFile(game + "\\here.txt"), "ran\r\n");
+}
+
 // ---- InfoBox ---------------------------------------------------------------------
 
 // Shows an InfoBox: argument 0 names the message kind, 1 the style, 2 (when
@@ -239,6 +339,7 @@ BVTEST_CHILD(info_box) {
   // An array of integers whose element bytes spell "hi!": not a number.
   static const std::int32_t kIntArray[] = {1, 2, 0x00216968, 0};
   if (a.at(0) == "int_array") message = ValueRecord::Array(bv::kTypeInt, kIntArray);
+  if (a.at(0) == "chinese") message = ValueRecord::TextOf("请等待国服更新");
   ValueRecord style = ValueRecord::Int(std::atoi(a.at(1).c_str()));
   if (a.size() > 2) return Call(bv::InfoBox, {message, style, T(a[2])}).AsInt();
   return Call(bv::InfoBox, {message, style}).AsInt();
@@ -295,6 +396,18 @@ TEST(InfoBox, NumbersAndLogicalsShowAsTextOtherTypesAsNothing) {
     EXPECT_EQ(box.text, "") << other << ": " << bvtest::Hex(box.text);
     EXPECT_EQ(bvtest::WaitChild(child), 0) << other;
   }
+}
+
+// What a user, a screen reader or any program asking in wide characters sees.
+TEST(InfoBox, ChineseTextAndTitleReadBackInWideCharacters) {
+  bvtest::Child child = bvtest::StartChild("info_box", "chinese 64 提示");
+  bvtest::SeenBox box = bvtest::AnswerBox("提示", child.pid, IDOK);
+  ASSERT_TRUE(box.found) << "no box titled 提示";
+  wchar_t caption[64] = {};
+  GetWindowTextW(box.hwnd, caption, 64);
+  EXPECT_STREQ(caption, L"\u63D0\u793A");
+  EXPECT_EQ(bvtest::WideFromGbk(box.text), L"\u8BF7\u7B49\u5F85\u56FD\u670D\u66F4\u65B0") << bvtest::Hex(box.text);
+  EXPECT_EQ(bvtest::WaitChild(child), 0);
 }
 
 // Task modality: the caller's own top-level windows are disabled while the box is open.

@@ -30,45 +30,56 @@ std::string TakeText(ValueRecord r) {
 
 std::string Folder(std::int32_t number) { return TakeText(Call(bv::GetSpecialFolder, {ValueRecord::Int(number)})); }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using bvtest::GbkFromWide;
+using bvtest::WideFromGbk;
+
+// Paths in GBK, looked at on the platform's wide side.
+bool Exists(const std::string& path) { return GetFileAttributesW(WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool MakeDir(const std::string& path) { return CreateDirectoryW(WideFromGbk(path).c_str(), nullptr) != FALSE; }
 
 // ---- Link file reading -------------------------------------------------------------
 
 struct LinkFields {
   bool loaded = false;
   std::string path, arguments, work_dir, description;
+  std::string item_path;  // the path the link's item list names
   int show = -1;
 };
 
-// What the shell itself reads back from a link file. The show command is
-// checked on the file's bytes only: a loading shell reports every value other
-// than 1, 3 and 7 as 1, so SW_SHOW (5) reads back as SW_SHOWNORMAL.
+// What the shell itself reads back from a link file, in wide characters and
+// then GBK. The show command is checked on the file's bytes only: a loading
+// shell reports every value other than 1, 3 and 7 as 1, so SW_SHOW (5) reads
+// back as SW_SHOWNORMAL.
 LinkFields ReadThroughShell(const std::string& file) {
   LinkFields f;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&link))))
     return f;
   IPersistFile* pf = nullptr;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
-    wchar_t wide[MAX_PATH * 2];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH * 2);
-    if (SUCCEEDED(pf->Load(wide, STGM_READ))) {
+    if (SUCCEEDED(pf->Load(WideFromGbk(file).c_str(), STGM_READ))) {
       f.loaded = true;
-      char buf[1024];
+      wchar_t buf[1024];
       buf[0] = 0;
-      link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
-      f.path = buf;
+      link->GetPath(buf, 1024, nullptr, SLGP_RAWPATH);
+      f.path = GbkFromWide(buf);
       buf[0] = 0;
-      link->GetArguments(buf, sizeof buf);
-      f.arguments = buf;
+      link->GetArguments(buf, 1024);
+      f.arguments = GbkFromWide(buf);
       buf[0] = 0;
-      link->GetWorkingDirectory(buf, sizeof buf);
-      f.work_dir = buf;
+      link->GetWorkingDirectory(buf, 1024);
+      f.work_dir = GbkFromWide(buf);
       buf[0] = 0;
-      link->GetDescription(buf, sizeof buf);
-      f.description = buf;
+      link->GetDescription(buf, 1024);
+      f.description = GbkFromWide(buf);
       link->GetShowCmd(&f.show);
+      PIDLIST_ABSOLUTE items = nullptr;
+      if (SUCCEEDED(link->GetIDList(&items)) && items) {
+        buf[0] = 0;
+        if (SHGetPathFromIDListW(items, buf)) f.item_path = GbkFromWide(buf);
+        CoTaskMemFree(items);
+      }
     }
     pf->Release();
   }
@@ -139,9 +150,7 @@ RawLink ParseLink(const std::string& b) {
       std::wstring w;
       for (std::uint16_t i = 0; i < n; ++i) w += static_cast<wchar_t>(U16(b, at + 2 * i));
       at += 2 * std::size_t(n);
-      char buf[2048];
-      int len = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), buf, sizeof buf, nullptr, nullptr);
-      s.assign(buf, len > 0 ? len : 0);
+      s = GbkFromWide(w);
     } else {
       s = b.substr(at, n);
       at += n;
@@ -238,10 +247,60 @@ TEST(SpecialFolder, PathThatFillsTheBufferIsRefused) {
   SetEnvironmentVariableA("TMP", had ? old : nullptr);
 }
 
+// Points one of the user's shell folders (a value of the shell's folder keys,
+// such as "Desktop") at another folder while it lives.
+class ShellFolderMoved {
+ public:
+  ShellFolderMoved(const wchar_t* name, const std::wstring& folder) : name_(name) {
+    for (int i = 0; i < 2; ++i) {
+      HKEY key;
+      if (RegCreateKeyExW(HKEY_CURRENT_USER, kKeys[i], 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS) {
+        ok_ = false;
+        continue;
+      }
+      wchar_t old[1024] = {};
+      DWORD size = sizeof old - sizeof old[0];
+      had_[i] = RegQueryValueExW(key, name, nullptr, &types_[i], reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+      if (had_[i]) saved_[i] = old;
+      ok_ = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                           static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS && ok_;
+      RegCloseKey(key);
+    }
+  }
+  ~ShellFolderMoved() {
+    for (int i = 0; i < 2; ++i) {
+      HKEY key;
+      if (RegOpenKeyExW(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+      if (!had_[i]) {
+        RegDeleteValueW(key, name_);
+      } else {
+        RegSetValueExW(key, name_, 0, types_[i], reinterpret_cast<const BYTE*>(saved_[i].c_str()),
+                       static_cast<DWORD>((saved_[i].size() + 1) * sizeof(wchar_t)));
+      }
+      RegCloseKey(key);
+    }
+  }
+  ShellFolderMoved(const ShellFolderMoved&) = delete;
+  ShellFolderMoved& operator=(const ShellFolderMoved&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr const wchar_t* kKeys[2] = {
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+  const wchar_t* name_;
+  bool ok_ = true;
+  bool had_[2] = {};
+  DWORD types_[2] = {};
+  std::wstring saved_[2];
+};
+
 // The documents folder moved to a GBK path longer than 259 bytes whose
-// separator falls exactly on byte 259. Wine's shell answers success with the
-// first 259 bytes, which then end in that separator: the parent folder. The
-// command must give the folder itself or nothing, never its parent.
+// separator falls exactly on byte 259. A shell that cuts the path at 259
+// bytes or characters and answers success gives a path that ends in that
+// separator: the parent folder. The command must give the folder itself or
+// nothing, never its parent.
 TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   bvtest::TempDir dir;
   // Folder names of at most 60 GBK characters: the Unix side stores them as
@@ -250,7 +309,7 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   auto add = [&](int gbk_chars, bool odd) {
     parent += odd ? "\\a" : "\\";
     for (int i = 0; i < gbk_chars; ++i) parent += "\xD6\xD0";
-    return CreateDirectoryA(parent.c_str(), nullptr) != FALSE;
+    return MakeDir(parent);
   };
   while (parent.size() + 1 + 120 < 258) ASSERT_TRUE(add(60, false)) << GetLastError();
   const std::size_t rest = 258 - parent.size() - 1;
@@ -258,40 +317,48 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   ASSERT_EQ(parent.size(), 258u);
   parent += "\\";  // byte 259
   const std::string folder = parent + "\xD6\xD0";  // a double byte cannot be split there
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
+  ASSERT_TRUE(MakeDir(folder)) << GetLastError();
 
-  const char* kKeys[] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-  std::string saved[2];
-  for (int i = 0; i < 2; ++i) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    char old[1024] = {};
-    DWORD size = sizeof old - 1;
-    if (RegQueryValueExA(key, "Personal", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
-      saved[i] = old;
-    RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
-  }
-  const std::string got = Folder(bv::kFolderDocuments);
-  for (int i = 0; i < 2; ++i) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
-    if (saved[i].empty()) {
-      RegDeleteValueA(key, "Personal");
-    } else {
-      RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved[i].c_str()),
-                     static_cast<DWORD>(saved[i].size() + 1));
-    }
-    RegCloseKey(key);
+  std::string got;
+  {
+    ShellFolderMoved moved(L"Personal", WideFromGbk(folder));
+    ASSERT_TRUE(moved.ok());
+    got = Folder(bv::kFolderDocuments);
   }
   EXPECT_NE(got, parent) << "the parent folder, " << parent.size() << " bytes";
   if (!got.empty()) {
     EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
   }
+}
+
+// A Chinese user's desktop comes back in GBK whatever the system code page:
+// the ANSI functions would spell it with "?" off code page 936.
+TEST(SpecialFolder, ChineseDesktopComesBackInGbk) {
+  bvtest::TempDir dir;
+  const std::string desktop = dir.File("桌面");
+  ASSERT_TRUE(MakeDir(desktop));
+  ShellFolderMoved moved(L"Desktop", WideFromGbk(desktop));
+  ASSERT_TRUE(moved.ok());
+  const std::string got = Folder(bv::kFolderDesktop);
+  EXPECT_EQ(got, desktop + "\\") << bvtest::Hex(got);
+}
+
+// The limit stays 259 bytes of GBK: a desktop whose GBK form is longer is
+// refused, though its wide form is far inside the platform's limit.
+TEST(SpecialFolder, GbkFormOverTheLimitIsRefused) {
+  bvtest::TempDir dir;
+  std::string desktop = dir.path();
+  while (desktop.size() < 259) {
+    desktop += "\\";
+    for (int i = 0; i < 60; ++i) desktop += "中";
+    ASSERT_TRUE(MakeDir(desktop)) << desktop.size();
+  }
+  ASSERT_LT(WideFromGbk(desktop).size(), 200u);
+  ShellFolderMoved moved(L"Desktop", WideFromGbk(desktop));
+  ASSERT_TRUE(moved.ok());
+  ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderDesktop)});
+  EXPECT_EQ(r.AsText(), nullptr) << desktop.size() << " bytes: " << bvtest::Hex(r.AsText() ? r.AsText() : "");
+  bv::Release(r.AsText());
 }
 
 // ---- Shortcuts -----------------------------------------------------------------------
@@ -418,6 +485,52 @@ TEST_F(ShellLinks, GbkNameBecomesTheSameUnicodeName) {
   MultiByteToWideChar(CP_UTF8, 0, (dir_.path() + "\\").c_str(), -1, wide, MAX_PATH);
   std::wstring expected = std::wstring(wide) + L"\u5FEB\u6377\u65B9\u5F0F.lnk";
   EXPECT_NE(GetFileAttributesW(expected.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The client's usual kind of folder: the link's name, target, fields and
+// working folder keep their characters whatever the system code page.
+TEST_F(ShellLinks, ChinesePathsAndFieldsKeepTheirCharacters) {
+  const std::string game = dir_.File("英雄联盟 Game");
+  ASSERT_TRUE(MakeDir(game));
+  const std::string target = game + "\\Brisvale.exe";
+  ASSERT_TRUE(bvtest::WriteWholeFile(target, "MZ"));
+  const std::string link = game + "\\观战";
+  EXPECT_TRUE(Create({T(link), T(target), T("观战工具"), T("--服务器 国服"), T(game)}));
+  EXPECT_NE(GetFileAttributesW((WideFromGbk(game) + L"\\\u89C2\u6218.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+  LinkFields f = ReadThroughShell(link + ".lnk");
+  ASSERT_TRUE(f.loaded);
+  // The item list is what the shell starts the link by. Wine writes the
+  // link's path field only in the system code page (no Unicode copy), so off
+  // code page 936 that field reads back with "?"; the item list still names
+  // the target.
+  EXPECT_EQ(f.item_path, target) << bvtest::Hex(f.item_path);
+  if (GetACP() == 936) {
+    EXPECT_EQ(f.path, target) << bvtest::Hex(f.path);
+  }
+  EXPECT_EQ(f.description, "观战工具") << bvtest::Hex(f.description);
+  EXPECT_EQ(f.arguments, "--服务器 国服") << bvtest::Hex(f.arguments);
+  EXPECT_EQ(f.work_dir, game) << bvtest::Hex(f.work_dir);
+}
+
+// The shortcut button on a Korean user's desktop: the folder comes back in its
+// short form where the platform gives one, and the link lands in it.
+TEST_F(ShellLinks, KoreanDesktopTakesTheShortcutThroughItsShortForm) {
+  const std::wstring desktop = WideFromGbk(dir_.path()) + L"\\\uBC14\uD0D5\uD654\uBA74";
+  ASSERT_TRUE(CreateDirectoryW(desktop.c_str(), nullptr));
+  ShellFolderMoved moved(L"Desktop", desktop);
+  ASSERT_TRUE(moved.ok());
+  const std::string folder = Folder(bv::kFolderDesktop);
+  wchar_t short_form[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(desktop.c_str(), short_form, MAX_PATH);
+  const bool spelt = n > 0 && n < MAX_PATH && WideFromGbk(GbkFromWide(short_form)) == short_form;
+  if (!spelt) {
+    EXPECT_EQ(folder, dir_.path() + "\\????\\") << "no short form: a \"?\" for each syllable";
+    return;
+  }
+  EXPECT_EQ(folder, GbkFromWide(short_form) + "\\");
+  EXPECT_TRUE(Create({T(folder + "\\Brisvale.lnk"), T(target_), ValueRecord::Omit(), ValueRecord::Omit(),
+                      ValueRecord::Omit()}));
+  EXPECT_NE(GetFileAttributesW((desktop + L"\\Brisvale.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(ShellLinks, TargetThatDoesNotExistIsStillWritten) {

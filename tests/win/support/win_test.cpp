@@ -1,6 +1,7 @@
 #include "tests/win/support/win_test.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,23 +18,32 @@ std::map<std::string, ChildFn>& Children() {
 }
 std::vector<std::string> g_child_args;
 
-std::string SelfPath() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
+std::wstring SelfPath() {
+  wchar_t path[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  return std::wstring(path, n);
+}
+
+std::wstring WindowText(HWND h) {
+  wchar_t text[4096];
+  int n = GetWindowTextW(h, text, 4096);
+  return std::wstring(text, n > 0 ? n : 0);
+}
+
+std::wstring ClassOf(HWND h) {
+  wchar_t cls[256];
+  int n = GetClassNameW(h, cls, 256);
+  return std::wstring(cls, n > 0 ? n : 0);
 }
 
 struct BoxSearch {
-  const char* caption;
+  const wchar_t* caption;
   DWORD pid;
   HWND found;
   int count;
 };
 
-bool IsMessageBox(HWND h) {
-  char cls[64];
-  return GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h);
-}
+bool IsMessageBox(HWND h) { return ClassOf(h) == L"#32770" && IsWindowVisible(h); }
 
 BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<BoxSearch*>(lp);
@@ -41,11 +51,7 @@ BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
   if (s->pid && pid != s->pid) return TRUE;
-  if (s->caption) {
-    char title[512];
-    int n = GetWindowTextA(h, title, sizeof title);
-    if (std::string(title, n > 0 ? n : 0) != s->caption) return TRUE;
-  }
+  if (s->caption && WindowText(h) != s->caption) return TRUE;
   ++s->count;
   if (!s->found) s->found = h;
   return TRUE;
@@ -53,18 +59,16 @@ BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
 
 BOOL CALLBACK ReadControl(HWND h, LPARAM lp) {
   auto* box = reinterpret_cast<SeenBox*>(lp);
-  char cls[64];
-  GetClassNameA(h, cls, sizeof cls);
-  if (_stricmp(cls, "Button") == 0) {
+  const std::wstring cls = ClassOf(h);
+  if (_wcsicmp(cls.c_str(), L"Button") == 0) {
     if (IsWindowVisible(h)) box->buttons.push_back(GetDlgCtrlID(h));
-  } else if (_stricmp(cls, "Static") == 0) {
-    LONG style = GetWindowLongA(h, GWL_STYLE);
+  } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+    LONG style = GetWindowLongW(h, GWL_STYLE);
     if ((style & SS_TYPEMASK) == SS_ICON) {
-      if (IsWindowVisible(h) && SendMessageA(h, STM_GETICON, 0, 0)) box->has_icon = true;
+      if (IsWindowVisible(h) && SendMessageW(h, STM_GETICON, 0, 0)) box->has_icon = true;
     } else {
-      char text[4096];
-      int n = GetWindowTextA(h, text, sizeof text);
-      if (n > 0) box->text.assign(text, n);
+      std::wstring text = WindowText(h);
+      if (!text.empty()) box->wide_text = text;
     }
   }
   return TRUE;
@@ -77,13 +81,13 @@ ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] 
 const std::vector<std::string>& ChildArgs() { return g_child_args; }
 
 Child StartChild(const char* name, const std::string& extra) {
-  std::string cmd = "\"" + SelfPath() + "\" --child=" + name;
-  if (!extra.empty()) cmd += " " + extra;
-  STARTUPINFOA si{};
+  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
+  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   Child c;
-  if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     CloseHandle(pi.hThread);
     c.process = pi.hProcess;
     c.pid = pi.dwProcessId;
@@ -107,6 +111,11 @@ long WaitChild(Child& child, DWORD timeout_ms) {
 }
 
 SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
+  if (!caption) return AnswerBox(static_cast<const wchar_t*>(nullptr), pid, press, timeout_ms);
+  return AnswerBox(WideFromGbk(caption).c_str(), pid, press, timeout_ms);
+}
+
+SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms) {
   SeenBox box;
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   BoxSearch s{caption, pid, nullptr, 0};
@@ -120,14 +129,14 @@ SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {
   Sleep(100);  // let the box finish laying itself out
   box.found = true;
   box.hwnd = s.found;
-  char title[512];
-  int n = GetWindowTextA(s.found, title, sizeof title);
-  box.caption.assign(title, n > 0 ? n : 0);
+  box.wide_caption = WindowText(s.found);
   box.owner = GetWindow(s.found, GW_OWNER);
   EnumChildWindows(s.found, ReadControl, reinterpret_cast<LPARAM>(&box));
+  box.caption = GbkFromWide(box.wide_caption);
+  box.text = GbkFromWide(box.wide_text);
   if (press) {
     HWND button = GetDlgItem(s.found, press);
-    PostMessageA(s.found, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   }
   return box;
 }
@@ -139,46 +148,47 @@ int CountBoxes(DWORD pid) {
 }
 
 TempDir::TempDir() {
-  char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
   static LONG counter = 0;
   for (int i = 0; i < 1000; ++i) {
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%sbvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
-    if (CreateDirectoryA(name, nullptr)) {
-      path_ = name;
+    wchar_t name[MAX_PATH];
+    _snwprintf(name, MAX_PATH, L"%lsbvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
+    name[MAX_PATH - 1] = L'\0';
+    if (CreateDirectoryW(name, nullptr)) {
+      path_ = GbkFromWide(name);
       return;
     }
   }
 }
 
-static void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+static void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = dir + "\\" + name;
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = dir + L"\\" + name;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(full);
       } else {
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(full.c_str());
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(full.c_str());
       }
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
   }
-  RemoveDirectoryA(dir.c_str());
+  RemoveDirectoryW(dir.c_str());
 }
 
 TempDir::~TempDir() {
-  if (!path_.empty()) RemoveTree(path_);
+  if (!path_.empty()) RemoveTree(WideFromGbk(path_));
 }
 
 std::string ReadWholeFile(const std::string& path, bool* ok) {
   std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = _wfopen(WideFromGbk(path).c_str(), L"rb");
   if (ok) *ok = f != nullptr;
   if (!f) return out;
   char buf[65536];
@@ -189,10 +199,36 @@ std::string ReadWholeFile(const std::string& path, bool* ok) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  return WriteWholeFile(WideFromGbk(path), bytes);
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  FILE* f = _wfopen(path.c_str(), L"wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
+}
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                      written == bytes.size();
+      CloseHandle(f);
+      return ok;
+    }
+    Sleep(100);
+  }
+  return false;
+}
+
+std::wstring OwnFolder() {
+  const std::wstring self = SelfPath();
+  const std::wstring::size_type slash = self.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : self.substr(0, slash + 1);
 }
 
 std::string Hex(const std::string& bytes) {
@@ -216,16 +252,28 @@ std::string HexPacked(const std::string& bytes) {
   return out;
 }
 
-std::string GbkToUtf8Shown(const std::string& gbk) {
-  if (gbk.empty()) return "";
+std::wstring WideFromGbk(const std::string& gbk) {
+  if (gbk.empty()) return L"";
   const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  const int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, utf8.data(), m, nullptr, nullptr);
+  return w;
+}
+
+static std::string FromWide(UINT code_page, const std::wstring& w) {
+  if (w.empty()) return "";
+  const int n = WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string GbkFromWide(const std::wstring& wide) { return FromWide(936, wide); }
+std::string Utf8FromWide(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
+
+std::string Utf8Shown(const std::wstring& wide) {
   std::string shown;
-  for (char c : utf8) {
+  for (char c : Utf8FromWide(wide)) {
     if (c == '\r') shown += "\\r";
     else if (c == '\n') shown += "\\n";
     else if (c == '\t') shown += "\\t";
@@ -234,18 +282,32 @@ std::string GbkToUtf8Shown(const std::string& gbk) {
   return shown;
 }
 
+std::vector<std::wstring> WideArgs() {
+  std::vector<std::wstring> args;
+  int n = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (!argv) return args;
+  for (int i = 0; i < n; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
 }  // namespace bvtest
 
 // Runs a child scenario when asked to, the tests otherwise. main() lives in a
 // file of its own (win_test_main.cpp) so that helper programs can use this
 // support with a main of their own.
 int bvtest::RunTestProgram(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--child=", 8) == 0) {
-      for (int j = i + 1; j < argc; ++j) bvtest::g_child_args.emplace_back(argv[j]);
-      auto it = bvtest::Children().find(argv[i] + 8);
+  // The scenario's arguments come from the wide command line: argv holds them
+  // in the ANSI code page, which may not spell a GBK path.
+  const std::vector<std::wstring> args = bvtest::WideArgs();
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i].rfind(L"--child=", 0) == 0) {
+      for (std::size_t j = i + 1; j < args.size(); ++j) bvtest::g_child_args.push_back(bvtest::GbkFromWide(args[j]));
+      const std::string name = bvtest::GbkFromWide(args[i].substr(8));
+      auto it = bvtest::Children().find(name);
       if (it == bvtest::Children().end()) {
-        std::fprintf(stderr, "no child scenario %s\n", argv[i] + 8);
+        std::fprintf(stderr, "no child scenario %s\n", name.c_str());
         return 97;
       }
       return it->second();

@@ -1,6 +1,11 @@
 // Support for the Windows-side tests: child scenarios run in a process of
 // their own, and a user stand-in that answers modal message boxes from outside
 // the process that shows them.
+//
+// Tests speak the product's language, GBK byte texts, but everything here
+// meets the platform through its wide functions and converts through code
+// page 936 itself. So a test sees the same bytes whatever the system's ANSI
+// code page is, and only the product's own crossings are put to the test.
 #pragma once
 
 #include <windows.h>
@@ -27,20 +32,23 @@ struct Child {
   HANDLE process = nullptr;
   DWORD pid = 0;
 };
-// Starts this test program with --child=NAME (plus `extra` arguments).
+// Starts this test program with --child=NAME (plus `extra` arguments, a GBK
+// command-line tail).
 Child StartChild(const char* name, const std::string& extra = "");
 // Waits for the child's end; returns its exit code, or -2 after the timeout
 // (the child is then terminated).
 long WaitChild(Child& child, DWORD timeout_ms = 30000);
-// The arguments after --child=NAME as the scenario sees them.
+// The arguments after --child=NAME, in GBK.
 const std::vector<std::string>& ChildArgs();
 
 // ---- Message boxes as a user sees them -------------------------------------------
 struct SeenBox {
   bool found = false;
   HWND hwnd = nullptr;
-  std::string caption;          // GBK, as shown
-  std::string text;             // GBK, as shown
+  std::wstring wide_caption;    // as the platform holds them
+  std::wstring wide_text;
+  std::string caption;          // the same in GBK ("?" for a character without a GBK form)
+  std::string text;
   std::vector<int> buttons;     // control IDs: IDOK, IDCANCEL, IDYES, IDNO, ...
   bool has_icon = false;
   HWND owner = nullptr;
@@ -49,11 +57,13 @@ struct SeenBox {
 // caption) shown by process `pid` (0: any process), reads it and presses the
 // button with control ID `press` (0: leave it open).
 SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms = 15000);
+SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms = 15000);
 // Counts the message boxes that process `pid` shows right now.
 int CountBoxes(DWORD pid);
 
 // ---- Files --------------------------------------------------------------------
-// A fresh, empty folder for one test; removed with its contents by the destructor.
+// Paths here are GBK, like the product's. A fresh, empty folder for one test;
+// removed with its contents by the destructor.
 class TempDir {
  public:
   TempDir();
@@ -68,15 +78,32 @@ class TempDir {
 };
 std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+// Appends to a log several processes may write at once: retries for up to
+// five seconds while another one holds it.
+bool AppendToFile(const std::wstring& path, const std::string& bytes);
+// The folder of this program's executable, with its trailing backslash.
+std::wstring OwnFolder();
+
+// ---- Texts -----------------------------------------------------------------------
+// Through code page 936, never the ANSI code page. A character without a GBK
+// form becomes "?", as on a Chinese system.
+std::wstring WideFromGbk(const std::string& gbk);
+std::string GbkFromWide(const std::wstring& wide);
+std::string Utf8FromWide(const std::wstring& wide);
 
 // Hex dump for assertion messages about byte texts.
 std::string Hex(const std::string& bytes);
 
 // For the report files of the helper programs, one field per word: the bytes
-// as hex without spaces, and GBK text as UTF-8 with CR, LF and tab shown as
-// \r, \n and \t.
+// as hex without spaces, and text as UTF-8 with CR, LF and tab shown as \r,
+// \n and \t.
 std::string HexPacked(const std::string& bytes);
-std::string GbkToUtf8Shown(const std::string& gbk);
+std::string Utf8Shown(const std::wstring& wide);
+
+// A helper program's arguments as the platform holds them, whatever the ANSI
+// code page: [0] is the program.
+std::vector<std::wstring> WideArgs();
 
 // What every test program's main does: a child scenario when started with
 // --child=NAME, the tests otherwise.

@@ -9,7 +9,8 @@
 //   over keys=0xK effect=0xE pt=X,Y   the first DragOver, and each change of keys or effect
 //   leave
 //   drop keys=0xK effect=0xE pt=X,Y count=N
-//   file=PATH                         one per CF_HDROP entry, after its drop line
+//   file=PATH                         one per CF_HDROP entry (read in wide characters,
+//                                     written in UTF-8), after its drop line
 //   click pt=X,Y                      a left click in the client area (client coordinates),
 //   box result=N                      after which a box captioned "drop_recorder" with the
 //                                     text "收到点击" (OK and Cancel) asks; N is the pressed button
@@ -22,8 +23,11 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <cwchar>
 #include <string>
+#include <vector>
+
+#include "tests/win/support/win_test.h"
 
 namespace {
 
@@ -52,9 +56,9 @@ std::string FormatName(CLIPFORMAT cf) {
     case CF_LOCALE: return "CF_LOCALE";
     default: break;
   }
-  char name[256];
-  int n = GetClipboardFormatNameA(cf, name, sizeof name);
-  return n > 0 ? std::string(name, n) : "format";
+  wchar_t name[256];
+  int n = GetClipboardFormatNameW(cf, name, 256);
+  return n > 0 ? bvtest::Utf8FromWide(std::wstring(name, n)) : "format";
 }
 
 std::string Formats(IDataObject* data) {
@@ -114,11 +118,11 @@ class Target : public IDropTarget {
     if (SUCCEEDED(data->GetData(&fe, &medium))) {
       HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
       if (drop) {
-        count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
-          char path[MAX_PATH * 2] = {};
-          DragQueryFileA(drop, i, path, sizeof path);
-          files += std::string("file=") + path + "\r\n";
+          std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+          path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+          files += "file=" + bvtest::Utf8FromWide(path) + "\r\n";
         }
         GlobalUnlock(medium.hGlobal);
       }
@@ -153,7 +157,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     char line[64];
     std::snprintf(line, sizeof line, "click pt=%d,%d", static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
     Log(line);
-    int pressed = MessageBoxA(hwnd, "收到点击", "drop_recorder", MB_OKCANCEL | MB_ICONINFORMATION);
+    int pressed = MessageBoxW(hwnd, L"收到点击", L"drop_recorder", MB_OKCANCEL | MB_ICONINFORMATION);
     Log("box result=" + std::to_string(pressed));
     return 0;
   }
@@ -161,36 +165,39 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     PostQuitMessage(0);
     return 0;
   }
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 3 && argc != 7) {
+int main() {
+  const std::vector<std::wstring> args = bvtest::WideArgs();
+  if (args.size() != 3 && args.size() != 7) {
     std::fprintf(stderr, "usage: drop_recorder.exe LOGFILE TIMEOUT_MS [X Y W H]\n");
     return 2;
   }
-  g_log = CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  g_log = CreateFileW(args[1].c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                      nullptr);
   if (g_log == INVALID_HANDLE_VALUE) return 2;
-  UINT timeout = static_cast<UINT>(std::strtoul(argv[2], nullptr, 10));
+  auto number = [&](std::size_t i) { return static_cast<int>(std::wcstol(args[i].c_str(), nullptr, 10)); };
+  UINT timeout = static_cast<UINT>(std::wcstoul(args[2].c_str(), nullptr, 10));
   int x = 100, y = 100, w = 400, h = 300;
-  if (argc == 7) {
-    x = std::atoi(argv[3]);
-    y = std::atoi(argv[4]);
-    w = std::atoi(argv[5]);
-    h = std::atoi(argv[6]);
+  if (args.size() == 7) {
+    x = number(3);
+    y = number(4);
+    w = number(5);
+    h = number(6);
   }
   if (FAILED(OleInitialize(nullptr))) return 2;
 
-  WNDCLASSA wc = {};
+  WNDCLASSW wc = {};
   wc.lpfnWndProc = WndProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = "drop_recorder";
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, "drop_recorder", "drop_recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, w, h,
+  wc.lpszClassName = L"drop_recorder";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(0, L"drop_recorder", L"drop_recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, w, h,
                               nullptr, nullptr, wc.hInstance, nullptr);
   if (!hwnd) return 2;
   static Target target;
@@ -209,9 +216,9 @@ int main(int argc, char** argv) {
 
   MSG msg;
   bool after_drop_armed = false;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
     // Give the source its XdndFinished before the window goes away.
     if (g_dropped && !after_drop_armed) {
       SetTimer(hwnd, kAfterDropTimer, 300, nullptr);

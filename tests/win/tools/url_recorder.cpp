@@ -1,33 +1,19 @@
 // Registered as the http and https protocol handler in a test prefix, stands
-// in for the browser: appends its command line, one line per start, to the
-// file named by its first argument when that is "--log=FILE", else to
-// url_recorder.log beside its own executable. Exit code 0.
+// in for the browser: appends its command line (read in wide characters,
+// written in UTF-8), one line per start, to the file named by its first
+// argument when that is "--log=FILE", else to url_recorder.log beside its own
+// executable. Exit code 0.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
+#include <vector>
 
-int main(int argc, char** argv) {
-  std::string log;
-  if (argc > 1 && std::strncmp(argv[1], "--log=", 6) == 0) {
-    log = argv[1] + 6;
-  } else {
-    char exe[MAX_PATH * 2] = {};
-    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    log.assign(exe, n);
-    log = log.substr(0, log.find_last_of("\\/") + 1) + "url_recorder.log";
-  }
-  std::string line = std::string(GetCommandLineA()) + "\r\n";
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    HANDLE f = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-      CloseHandle(f);
-      return 0;
-    }
-    Sleep(100);
-  }
+#include "tests/win/support/win_test.h"
+
+int main() {
+  const std::vector<std::wstring> args = bvtest::WideArgs();
+  std::wstring log = bvtest::OwnFolder() + L"url_recorder.log";
+  if (args.size() > 1 && args[1].rfind(L"--log=", 0) == 0) log = args[1].substr(6);
+  bvtest::AppendToFile(log, bvtest::Utf8FromWide(GetCommandLineW()) + "\r\n");
   return 0;
 }
