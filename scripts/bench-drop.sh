@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Benchmark of the drop conversion (not a test): files of 1, 10 and 50 MB in
+# three shapes (one long line, 56-byte lines, no line ends; the block at the
+# end) dropped on the real Brisvale.exe under Wine, through the sandbox and
+# the X drag and drop of the end-to-end tests. Prints, best of ROUNDS, the
+# time from the drop until ob.bat holds the block, for each file; per shape
+# the rate between sizes, (t50 - t1) / 49 MB, since a drop has a fixed cost of
+# its own, and the ratio (t50 - t1) / (t10 - t1), about 5.4 when the time is
+# linear in the size; the tool's peak memory. The last line is the worst rate
+# and the ratio farthest from 5.4.
+#
+#   scripts/bench-drop.sh [ROUNDS]      (default 3; builds what it needs)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+here=$root/tests/e2e
+
+if [ "${1:-}" != "--inner" ]; then
+  set -e
+  build=${BRISVALE_BUILD_DIR:-$root/build}/win
+  [ -f "$build/build.ninja" ] ||
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j "${BRISVALE_JOBS:-$(nproc)}" \
+    --target Brisvale.exe standin_client.exe window_texts.exe e2e_xdnd_drag >/dev/null
+  set +e
+  export E2E_BUILD=$build BENCH_ROUNDS=${1:-3}
+  . "$root/scripts/wine-lib.sh"
+  . "$here/e2e-lib.sh"
+  e2e_sandboxed "$0" 1500
+  exit $?
+fi
+
+# ---- inside the sandbox ------------------------------------------------------------------
+. "$root/scripts/wine-lib.sh"
+. "$here/e2e-lib.sh"
+export WINEPREFIX E2E_WORK
+work=$E2E_WORK
+game=$WINEPREFIX/drive_c/Game
+mib=1048576
+
+for shape in one-line lines no-line-ends; do
+  for mb in 1 10 50; do
+    /usr/bin/python3 "$here/make_batch.py" "$shape" $((mb * mib)) "$work/$shape-$mb.bat" || exit 2
+  done
+  e2e_expected_ob "$work/$shape-1.bat" >"$work/$shape.expected"
+done
+
+sites --home-version 14.3.1 --stats-version 14.3.1
+e2e_game_folder "$game"
+start_tool "$game"
+read_window || { echo "bench-drop.sh: the window did not come up" >&2; exit 2; }
+read -r x y <<<"$(unit_centre 8,0)"
+
+/usr/bin/python3 "$here/make_batch.py" lines 4096 "$work/small.bat"
+/usr/bin/python3 - "$E2E_BUILD/tools/xdnd_drag" "$x" "$y" "$work" "$game" "$BENCH_ROUNDS" <<'EOF'
+import filecmp, os, subprocess, sys, time
+
+drag, x, y, work, game, rounds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6])
+ob, client_log = f"{game}/ob.bat", f"{game}/standin_client.log"
+shapes, sizes, limit = ["one-line", "lines", "no-line-ends"], [1, 10, 50], 300.0
+batches_run = 0
+
+
+def settle():
+    """Waits until the batch the drop started has started the stand-in
+    client, and a little longer for both to end: they must not share the
+    processors with the next drop."""
+    global batches_run
+    batches_run += 1
+    deadline = time.perf_counter() + 60
+    while time.perf_counter() < deadline:
+        try:
+            if open(client_log, "rb").read().count(b"cmdline=") >= batches_run:
+                break
+        except OSError:
+            pass
+        time.sleep(0.05)
+    time.sleep(0.5)
+
+
+def timed_drop(path, expected):
+    """Seconds from the drop until ob.bat holds the expected block."""
+    want = os.path.getsize(expected)
+    try:
+        os.remove(ob)
+    except FileNotFoundError:
+        pass
+    t0 = time.perf_counter()
+    source = subprocess.Popen([drag, "--timeout", str(int(limit)), x, y, path],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    t = None
+    while time.perf_counter() - t0 < limit:
+        try:
+            if os.stat(ob).st_size == want:
+                t = time.perf_counter() - t0
+                break
+        except FileNotFoundError:
+            pass
+        time.sleep(0.002)
+    source.wait()  # the drop is finished when the tool's handler has returned
+    if t is None or not filecmp.cmp(ob, expected, shallow=False):
+        sys.exit(f"bench-drop.sh: {os.path.basename(path)} gave no or a wrong ob.bat")
+    settle()
+    return t
+
+
+def timed_from_small(shape, mb):
+    """A drop that starts where every other starts: the edit boxes holding a
+    small batch, not the last file's text, which a drop frees first."""
+    timed_drop(f"{work}/small.bat", f"{work}/lines.expected")
+    return timed_drop(f"{work}/{shape}-{mb}.bat", f"{work}/{shape}.expected")
+
+
+def peak_memory():
+    """(VmHWM, VmRSS) of the tool's process in MB, from /proc."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if open(f"/proc/{pid}/comm").read().strip() != "Brisvale.exe":
+                continue
+            fields = dict(l.split(":", 1) for l in open(f"/proc/{pid}/status"))
+        except OSError:
+            continue
+        return tuple(int(fields[k].split()[0]) / 1024 for k in ("VmHWM", "VmRSS"))
+    return (0.0, 0.0)
+
+
+timed_drop(f"{work}/lines-1.bat", f"{work}/lines.expected")  # warm-up: first-drop costs
+before = peak_memory()[1]
+best = {}
+for _ in range(rounds):
+    for shape in shapes:
+        for mb in sizes:
+            t = timed_from_small(shape, mb)
+            best[shape, mb] = min(best.get((shape, mb), t), t)
+
+print(f"drop to ob.bat, best of {rounds} round(s):")
+for shape in shapes:
+    for mb in sizes:
+        print(f"  {shape:<13} {mb:>3} MB  {best[shape, mb] * 1000:9.1f} ms")
+rates, ratios = [], []
+for shape in shapes:
+    t1, t10, t50 = (best[shape, mb] for mb in sizes)
+    rate = 49 / (t50 - t1) if t50 > t1 else float("inf")
+    ratio = (t50 - t1) / (t10 - t1) if t10 > t1 else float("inf")
+    rates.append((rate, shape))
+    ratios.append((abs(ratio - 5.4), ratio, shape))
+    print(f"{shape}: rate (t50 - t1) / 49 MB = {rate:.1f} MB/s, (t50 - t1) / (t10 - t1) = {ratio:.2f}")
+peak = peak_memory()[0]
+print(f"peak memory of Brisvale.exe (VmHWM): {peak:.0f} MB; {before:.0f} MB resident before the first timed drop")
+worst_rate = min(rates)
+worst_ratio = max(ratios)
+print(f"worst rate {worst_rate[0]:.1f} MB/s ({worst_rate[1]}); "
+      f"ratio (t50 - t1) / (t10 - t1) {worst_ratio[1]:.2f} ({worst_ratio[2]})")
+EOF
+status=$?
+end_tool || status=1
+kill "$sites" 2>/dev/null
+wait "$sites" 2>/dev/null
+wineserver -k >/dev/null 2>&1
+exit $status
