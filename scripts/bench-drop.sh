@@ -2,14 +2,16 @@
 # Benchmark of the drop conversion (not a test): files of 1, 10 and 50 MB in
 # three shapes (one long line, 56-byte lines, no line ends; the block at the
 # end) dropped on the real Brisvale.exe under Wine, through the sandbox and
-# the X drag and drop of the end-to-end tests. Prints, best of ROUNDS, the
-# time from the drop until ob.bat holds the block, for each file; per shape
+# the X drag and drop of the end-to-end tests. Prints, the median of ROUNDS,
+# the time from the drop until ob.bat holds the block, for each file; per shape
 # the rate between sizes, (t50 - t1) / 49 MB, since a drop has a fixed cost of
 # its own, and the ratio (t50 - t1) / (t10 - t1), about 5.4 when the time is
-# linear in the size; the tool's peak memory. The last line is the worst rate
-# and the ratio farthest from 5.4.
+# linear in the size; the tool's peak memory and the machine's load. The last
+# line is the worst rate and the ratio farthest from 5.4. The median, not the
+# best: on a busy machine a short drop now and then finds the processors
+# free, a long one never does, and the best times would bend the ratio.
 #
-#   scripts/bench-drop.sh [ROUNDS]      (default 3; builds what it needs)
+#   scripts/bench-drop.sh [ROUNDS]      (default 5; builds what it needs)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 here=$root/tests/e2e
@@ -23,7 +25,7 @@ if [ "${1:-}" != "--inner" ]; then
   cmake --build "$build" -j "${BRISVALE_JOBS:-$(nproc)}" \
     --target Brisvale.exe standin_client.exe window_texts.exe e2e_xdnd_drag >/dev/null
   set +e
-  export E2E_BUILD=$build BENCH_ROUNDS=${1:-3}
+  export E2E_BUILD=$build BENCH_ROUNDS=${1:-5}
   . "$root/scripts/wine-lib.sh"
   . "$here/e2e-lib.sh"
   e2e_sandboxed "$0" 1500
@@ -53,7 +55,7 @@ read -r x y <<<"$(unit_centre 8,0)"
 
 /usr/bin/python3 "$here/make_batch.py" lines 4096 "$work/small.bat"
 /usr/bin/python3 - "$E2E_BUILD/tools/xdnd_drag" "$x" "$y" "$work" "$game" "$BENCH_ROUNDS" <<'EOF'
-import filecmp, os, subprocess, sys, time
+import filecmp, os, statistics, subprocess, sys, time
 
 drag, x, y, work, game, rounds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6])
 ob, client_log = f"{game}/ob.bat", f"{game}/standin_client.log"
@@ -126,20 +128,20 @@ def peak_memory():
 
 timed_drop(f"{work}/lines-1.bat", f"{work}/lines.expected")  # warm-up: first-drop costs
 before = peak_memory()[1]
-best = {}
+times = {}
 for _ in range(rounds):
     for shape in shapes:
         for mb in sizes:
-            t = timed_from_small(shape, mb)
-            best[shape, mb] = min(best.get((shape, mb), t), t)
+            times.setdefault((shape, mb), []).append(timed_from_small(shape, mb))
+median = {key: statistics.median(ts) for key, ts in times.items()}
 
-print(f"drop to ob.bat, best of {rounds} round(s):")
+print(f"drop to ob.bat, median of {rounds} round(s):")
 for shape in shapes:
     for mb in sizes:
-        print(f"  {shape:<13} {mb:>3} MB  {best[shape, mb] * 1000:9.1f} ms")
+        print(f"  {shape:<13} {mb:>3} MB  {median[shape, mb] * 1000:9.1f} ms")
 rates, ratios = [], []
 for shape in shapes:
-    t1, t10, t50 = (best[shape, mb] for mb in sizes)
+    t1, t10, t50 = (median[shape, mb] for mb in sizes)
     rate = 49 / (t50 - t1) if t50 > t1 else float("inf")
     ratio = (t50 - t1) / (t10 - t1) if t10 > t1 else float("inf")
     rates.append((rate, shape))
@@ -147,6 +149,7 @@ for shape in shapes:
     print(f"{shape}: rate (t50 - t1) / 49 MB = {rate:.1f} MB/s, (t50 - t1) / (t10 - t1) = {ratio:.2f}")
 peak = peak_memory()[0]
 print(f"peak memory of Brisvale.exe (VmHWM): {peak:.0f} MB; {before:.0f} MB resident before the first timed drop")
+print(f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} processor(s)")
 worst_rate = min(rates)
 worst_ratio = max(ratios)
 print(f"worst rate {worst_rate[0]:.1f} MB/s ({worst_rate[1]}); "
