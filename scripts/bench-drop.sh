@@ -6,7 +6,9 @@
 # the time from the drop until ob.bat holds the block, for each file; per shape
 # the rate between sizes, (t50 - t1) / 49 MB, since a drop has a fixed cost of
 # its own, and the ratio (t50 - t1) / (t10 - t1), about 5.4 when the time is
-# linear in the size; the tool's peak memory and the machine's load. The last
+# linear in the size; the same rate on the processor time the tool used, which
+# other work on the machine changes much less; the tool's peak memory and the
+# machine's load. The last
 # line is the worst rate and the ratio farthest from 5.4. The median, not the
 # best: on a busy machine a short drop now and then finds the processors
 # free, a long one never does, and the best times would bend the ratio.
@@ -80,9 +82,27 @@ def settle():
     time.sleep(0.5)
 
 
+def tool_pid():
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if open(f"/proc/{pid}/comm").read().strip() == "Brisvale.exe":
+                return pid
+        except OSError:
+            pass
+    sys.exit("bench-drop.sh: the tool's process is not there")
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")  # utime + stime
+
+
 def timed_drop(path, expected):
-    """Seconds from the drop until ob.bat holds the expected block."""
+    """Seconds from the drop until ob.bat holds the expected block, and the
+    processor seconds the tool used meanwhile."""
     want = os.path.getsize(expected)
+    pid = tool_pid()
+    cpu0 = cpu_seconds(pid)
     try:
         os.remove(ob)
     except FileNotFoundError:
@@ -95,6 +115,7 @@ def timed_drop(path, expected):
         try:
             if os.stat(ob).st_size == want:
                 t = time.perf_counter() - t0
+                cpu = cpu_seconds(pid) - cpu0
                 break
         except FileNotFoundError:
             pass
@@ -103,7 +124,7 @@ def timed_drop(path, expected):
     if t is None or not filecmp.cmp(ob, expected, shallow=False):
         sys.exit(f"bench-drop.sh: {os.path.basename(path)} gave no or a wrong ob.bat")
     settle()
-    return t
+    return t, cpu
 
 
 def timed_from_small(shape, mb):
@@ -115,30 +136,27 @@ def timed_from_small(shape, mb):
 
 def peak_memory():
     """(VmHWM, VmRSS) of the tool's process in MB, from /proc."""
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            if open(f"/proc/{pid}/comm").read().strip() != "Brisvale.exe":
-                continue
-            fields = dict(l.split(":", 1) for l in open(f"/proc/{pid}/status"))
-        except OSError:
-            continue
-        return tuple(int(fields[k].split()[0]) / 1024 for k in ("VmHWM", "VmRSS"))
-    return (0.0, 0.0)
+    fields = dict(l.split(":", 1) for l in open(f"/proc/{tool_pid()}/status"))
+    return tuple(int(fields[k].split()[0]) / 1024 for k in ("VmHWM", "VmRSS"))
 
 
 timed_drop(f"{work}/lines-1.bat", f"{work}/lines.expected")  # warm-up: first-drop costs
 before = peak_memory()[1]
-times = {}
+times, cpus = {}, {}
 for _ in range(rounds):
     for shape in shapes:
         for mb in sizes:
-            times.setdefault((shape, mb), []).append(timed_from_small(shape, mb))
+            t, cpu = timed_from_small(shape, mb)
+            times.setdefault((shape, mb), []).append(t)
+            cpus.setdefault((shape, mb), []).append(cpu)
 median = {key: statistics.median(ts) for key, ts in times.items()}
+median_cpu = {key: statistics.median(ts) for key, ts in cpus.items()}
 
 print(f"drop to ob.bat, median of {rounds} round(s):")
 for shape in shapes:
     for mb in sizes:
-        print(f"  {shape:<13} {mb:>3} MB  {median[shape, mb] * 1000:9.1f} ms")
+        print(f"  {shape:<13} {mb:>3} MB  {median[shape, mb] * 1000:9.1f} ms"
+              f"   (tool's processor time {median_cpu[shape, mb] * 1000:7.0f} ms)")
 rates, ratios = [], []
 for shape in shapes:
     t1, t10, t50 = (median[shape, mb] for mb in sizes)
@@ -146,7 +164,11 @@ for shape in shapes:
     ratio = (t50 - t1) / (t10 - t1) if t10 > t1 else float("inf")
     rates.append((rate, shape))
     ratios.append((abs(ratio - 5.4), ratio, shape))
-    print(f"{shape}: rate (t50 - t1) / 49 MB = {rate:.1f} MB/s, (t50 - t1) / (t10 - t1) = {ratio:.2f}")
+    c1, c10, c50 = (median_cpu[shape, mb] for mb in sizes)
+    cpu_rate = 49 / (c50 - c1) if c50 > c1 else float("inf")
+    cpu_ratio = (c50 - c1) / (c10 - c1) if c10 > c1 else float("inf")
+    print(f"{shape}: rate (t50 - t1) / 49 MB = {rate:.1f} MB/s, (t50 - t1) / (t10 - t1) = {ratio:.2f}; "
+          f"on processor time {cpu_rate:.1f} MB/s and {cpu_ratio:.2f}")
 peak = peak_memory()[0]
 print(f"peak memory of Brisvale.exe (VmHWM): {peak:.0f} MB; {before:.0f} MB resident before the first timed drop")
 print(f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} processor(s)")
