@@ -109,7 +109,7 @@ def timed_drop(path, expected):
         pass
     t0 = time.perf_counter()
     source = subprocess.Popen([drag, "--timeout", str(int(limit)), x, y, path],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     t = None
     while time.perf_counter() - t0 < limit:
         try:
@@ -119,10 +119,14 @@ def timed_drop(path, expected):
                 break
         except FileNotFoundError:
             pass
+        if source.poll() not in (None, 0, 5):
+            break  # the drop source gave up: the drop never reached the tool
         time.sleep(0.002)
-    source.wait()  # the drop is finished when the tool's handler has returned
+    # The drop is finished when the tool's handler has returned.
+    said = source.communicate()[0].decode(errors="replace").strip().replace("\n", "; ")
     if t is None or not filecmp.cmp(ob, expected, shallow=False):
-        sys.exit(f"bench-drop.sh: {os.path.basename(path)} gave no or a wrong ob.bat")
+        sys.exit(f"bench-drop.sh: {os.path.basename(path)} gave no or a wrong ob.bat "
+                 f"(drag source exit {source.returncode}: {said})")
     settle()
     return t, cpu
 
