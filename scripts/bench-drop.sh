@@ -2,16 +2,16 @@
 # Benchmark of the drop conversion (not a test): files of 1, 10 and 50 MB in
 # three shapes (one long line, 56-byte lines, no line ends; the block at the
 # end) dropped on the real Brisvale.exe under Wine, through the sandbox and
-# the X drag and drop of the end-to-end tests. Prints, the median of ROUNDS,
-# the time from the drop until ob.bat holds the block, for each file; per shape
-# the rate between sizes, (t50 - t1) / 49 MB, since a drop has a fixed cost of
-# its own, and the ratio (t50 - t1) / (t10 - t1), about 5.4 when the time is
-# linear in the size; the same rate on the processor time the tool used, which
-# other work on the machine changes much less; the tool's peak memory and the
-# machine's load. The last
-# line is the worst rate and the ratio farthest from 5.4. The median, not the
-# best: on a busy machine a short drop now and then finds the processors
-# free, a long one never does, and the best times would bend the ratio.
+# the X drag and drop of the end-to-end tests. Prints, as the median of
+# ROUNDS, the time from the drop until ob.bat holds the block for each file;
+# per shape the rate between sizes, (t50 - t1) / 49 MB, since a drop has a
+# fixed cost of its own, and the ratio (t50 - t1) / (t10 - t1), about 5.4 when
+# the time is linear in the size; the same on the processor time the tool
+# used, which other work on the machine changes much less; the tool's peak
+# memory and the machine's load. The last line is the worst rate and the
+# ratio farthest from 5.4. The median, not the best: on a busy machine a short
+# drop now and then finds the processors free, a long one never does, and the
+# best times would bend the ratio.
 #
 #   scripts/bench-drop.sh [ROUNDS]      (default 5; builds what it needs)
 set -uo pipefail
