@@ -52,6 +52,12 @@ void Wide::Convert(const char* gbk, std::int32_t bytes) {
   if (size_ < 0) size_ = 0;
 }
 
+std::int32_t WideLength(const char* gbk, std::int32_t bytes) {
+  if (!gbk || bytes <= 0) return 0;
+  const int chars = MultiByteToWideChar(kGbkCodePage, 0, gbk, bytes, nullptr, 0);
+  return chars > 0 ? chars : 0;
+}
+
 char* ToGbkText(const wchar_t* w, std::int32_t chars) {
   chars = LengthOf(w, chars);
   if (chars <= 0) return nullptr;

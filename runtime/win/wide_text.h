@@ -54,6 +54,10 @@ class Wide {
   wchar_t small_[MAX_PATH];
 };
 
+// How many UTF-16 characters `bytes` bytes of a GBK text make, without
+// converting them anywhere: what a control holding the text would count.
+std::int32_t WideLength(const char* gbk, std::int32_t bytes);
+
 // A new Text (Allocate, caller releases) holding the GBK form of `chars`
 // characters of `w` (-1: up to its NUL); null when that is empty.
 char* ToGbkText(const wchar_t* w, std::int32_t chars = -1);

@@ -49,32 +49,6 @@ sed 's/if exist "League of Legends.exe" (/IF EXIST "league of legends.EXE" (/; s
 sed 's/if exist "League of Legends.exe" (/if exist "client.exe" (/' "$sample" >"$work/batches/no-left.bat"
 sed 's/goto :eof/exit \/b/' "$sample" >"$work/batches/no-right.bat"
 
-sites=""
-# sites ARGS...: (re)starts the stand-in sites with the given options; the
-# requests of this start are recorded in $records.
-sites() {
-  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
-  records=$work/records.$RANDOM
-  mkdir -p "$records"
-  rm -f "$work/sites.ready"
-  /usr/bin/python3 "$here/standin_sites.py" --port 80 --lifetime 500 --record "$records" \
-    --ready-file "$work/sites.ready" "$@" &
-  sites=$!
-  e2e_wait_for "$work/sites.ready" "" 10
-}
-
-tool=""
-# start_tool GAME_DIR: copies the exe into GAME_DIR and starts it from another
-# working folder; waits for its window and reads it into $work/window.txt.
-start_tool() {
-  game=$1
-  mkdir -p "$game"
-  cp "$E2E_BUILD/bin/Brisvale.exe" "$game/"
-  rm -f "$work/exit"
-  (cd "$work" && wine "$(e2e_winpath "$game/Brisvale.exe")" >/dev/null 2>&1; echo $? >"$work/exit") &
-  tool=$!
-}
-
 # begin GAME_NAME SITE_OPTIONS...: the sites started with the options, a Game
 # folder C:\GAME_NAME with the stand-in client, the tool started in it.
 begin() {
@@ -83,67 +57,6 @@ begin() {
   sites "$@"
   e2e_game_folder "$game"
   start_tool "$game"
-}
-
-# read_window: what the main window shows now, as another program reads it.
-read_window() {
-  wine "$E2E_BUILD/tools/window_texts.exe" Brisvale 30000 "$(e2e_winpath "$work/window.txt")" >/dev/null 2>&1
-}
-
-# unit_text L,T: the text of the child window at client position L,T.
-unit_text() {
-  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* .* text_utf8=\(.*\)$/\1/p" "$work/window.txt" | tr -d '\r'
-}
-
-# unit_centre L,T: screen position of the centre of the child at client L,T.
-unit_centre() {
-  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p" \
-    "$work/window.txt" | head -n 1 | { read -r l t r b; echo $(((l + r) / 2)) $(((t + b) / 2)); }
-}
-
-label3() { unit_text 80,56; }
-label4() { unit_text 80,80; }
-
-# drop FILE...: a real XDND drag of the files onto the window's big label.
-# The drop target answers every drop as not completed (a move must never
-# delete the batch), so the source sees "refused" (5) or completion (0).
-drop() {
-  local x y rc
-  read -r x y <<<"$(unit_centre 8,0)"
-  "$E2E_BUILD/tools/xdnd_drag" --timeout 15 "$x" "$y" "$@" >"$work/drag.log" 2>&1
-  rc=$?
-  [ $rc -eq 0 ] || [ $rc -eq 5 ]
-}
-
-click_unit() {
-  local x y
-  read -r x y <<<"$(unit_centre "$1")"
-  e2e_click "$x" "$y"
-}
-
-# close_tool: a click on the window's close box, then the exit code.
-close_tool() {
-  local l t r b cx cy
-  read -r l t r b cx cy <<<"$(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5 \6/p' "$work/window.txt" | tr -d '\r')"
-  # The close box sits at the caption's right end: one frame width in from
-  # the right edge, half a caption down from the top.
-  e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
-  tool_exited 20
-}
-
-# end_tool: reads the window's place afresh, closes it, waits for the program.
-end_tool() {
-  local rc
-  read_window
-  close_tool
-  rc=$?
-  wait "$tool" 2>/dev/null
-  return $rc
-}
-
-# tool_exited SECONDS: the program has ended with exit code 0.
-tool_exited() {
-  e2e_wait_for "$work/exit" "" "$1" && [ "$(cat "$work/exit")" = 0 ]
 }
 
 same_file() { cmp -s "$1" "$2"; }

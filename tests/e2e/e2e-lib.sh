@@ -1,5 +1,6 @@
 # Helpers for end-to-end scripts. Source it (after scripts/wine-lib.sh); it
-# defines functions only. Every wait is bounded.
+# defines functions only (and the empty session variables below). Every wait
+# is bounded.
 #
 # Expects: E2E_BUILD (the Windows build tree: tools in $E2E_BUILD/tools),
 # WINEPREFIX and DISPLAY for the Wine ones.
@@ -144,4 +145,98 @@ e2e_sandboxed() {
   rm -rf "$prefix" "$work"
   wine_stop_display
   return $rc
+}
+
+# ---- A session of the real Brisvale.exe ------------------------------------------------------------
+# For scripts running inside the sandbox (E2E_WORK set): the stand-in sites,
+# the tool started from another folder than its own, its window read from
+# outside ($E2E_WORK/window.txt), drops, clicks and the close. They keep the
+# session in the variables sites, records, tool and game.
+
+sites=""
+# sites ARGS...: (re)starts the stand-in sites with the given options; the
+# requests of this start are recorded in $records.
+sites() {
+  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
+  records=$E2E_WORK/records.$RANDOM
+  mkdir -p "$records"
+  rm -f "$E2E_WORK/sites.ready"
+  /usr/bin/python3 "$E2E_DIR/standin_sites.py" --port 80 --lifetime 500 --record "$records" \
+    --ready-file "$E2E_WORK/sites.ready" "$@" &
+  sites=$!
+  e2e_wait_for "$E2E_WORK/sites.ready" "" 10
+}
+
+tool=""
+# start_tool GAME_DIR: copies the exe into GAME_DIR and starts it from another
+# working folder; waits for its window and reads it into $E2E_WORK/window.txt.
+start_tool() {
+  game=$1
+  mkdir -p "$game"
+  cp "$E2E_BUILD/bin/Brisvale.exe" "$game/"
+  rm -f "$E2E_WORK/exit"
+  (cd "$E2E_WORK" && wine "$(e2e_winpath "$game/Brisvale.exe")" >/dev/null 2>&1; echo $? >"$E2E_WORK/exit") &
+  tool=$!
+}
+
+# read_window: what the main window shows now, as another program reads it.
+read_window() {
+  wine "$E2E_BUILD/tools/window_texts.exe" Brisvale 30000 "$(e2e_winpath "$E2E_WORK/window.txt")" >/dev/null 2>&1
+}
+
+# unit_text L,T: the text of the child window at client position L,T.
+unit_text() {
+  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* .* text_utf8=\(.*\)$/\1/p" "$E2E_WORK/window.txt" | tr -d '\r'
+}
+
+# unit_centre L,T: screen position of the centre of the child at client L,T.
+unit_centre() {
+  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p" \
+    "$E2E_WORK/window.txt" | head -n 1 | { read -r l t r b; echo $(((l + r) / 2)) $(((t + b) / 2)); }
+}
+
+label3() { unit_text 80,56; }
+label4() { unit_text 80,80; }
+
+# drop FILE...: a real XDND drag of the files onto the window's big label,
+# waiting E2E_DROP_TIMEOUT seconds (default 15) for the tool to finish it.
+# The drop target answers every drop as not completed (a move must never
+# delete the batch), so the source sees "refused" (5) or completion (0).
+drop() {
+  local x y rc
+  read -r x y <<<"$(unit_centre 8,0)"
+  "$E2E_BUILD/tools/xdnd_drag" --timeout "${E2E_DROP_TIMEOUT:-15}" "$x" "$y" "$@" >"$E2E_WORK/drag.log" 2>&1
+  rc=$?
+  [ $rc -eq 0 ] || [ $rc -eq 5 ]
+}
+
+click_unit() {
+  local x y
+  read -r x y <<<"$(unit_centre "$1")"
+  e2e_click "$x" "$y"
+}
+
+# close_tool: a click on the window's close box, then the exit code.
+close_tool() {
+  local l t r b cx cy
+  read -r l t r b cx cy <<<"$(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5 \6/p' "$E2E_WORK/window.txt" | tr -d '\r')"
+  # The close box sits at the caption's right end: one frame width in from
+  # the right edge, half a caption down from the top.
+  e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
+  tool_exited 20
+}
+
+# end_tool: reads the window's place afresh, closes it, waits for the program.
+end_tool() {
+  local rc
+  read_window
+  close_tool
+  rc=$?
+  wait "$tool" 2>/dev/null
+  return $rc
+}
+
+# tool_exited SECONDS: the program has ended with exit code 0.
+tool_exited() {
+  e2e_wait_for "$E2E_WORK/exit" "" "$1" && [ "$(cat "$E2E_WORK/exit")" = 0 ]
 }

@@ -238,10 +238,74 @@ TEST_F(NativeUnits, StyleChangeKeepsContentPlaceAndFocus) {
   HWND after = Hwnd(kSingle);
   ASSERT_NE(after, nullptr);
   EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & ES_MULTILINE);
+  EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & WS_VISIBLE) << "visible while its window is still hidden";
   EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("\x81\x20keep"));
   EXPECT_EQ(GetWindow(after, GW_HWNDPREV), above);
   EXPECT_EQ(GetFocus(), after);
   EXPECT_EQ(g_changes, 0);
+}
+
+// kKeepSel's own style is hidden: what is written stays out of the control.
+// The control's own procedure shows what the control holds, past the unit.
+std::string ControlsOwnText(HWND h) {
+  auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrA(h, GCLP_WNDPROC));
+  std::string text(static_cast<std::size_t>(CallWindowProcA(own, h, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(CallWindowProcA(own, h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+TEST_F(NativeUnits, HiddenBoxHoldsTheTextBackAndAnswersReadersExactly) {
+  const std::string text = std::string(200000, 'x') + "\x81\x20\xB0\xA1\r\nend";
+  Write(kKeepSel, text.c_str());
+  HWND h = Hwnd(kKeepSel);
+  EXPECT_EQ(ControlsOwnText(h), "");
+  EXPECT_EQ(bvtest::Hex(Read(kKeepSel)), bvtest::Hex(text));
+  EXPECT_EQ(SendMessageA(h, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(text.size()));
+  std::string got(text.size() + 1, '\0');
+  got.resize(static_cast<std::size_t>(GetWindowTextA(h, got.data(), static_cast<int>(got.size()))));
+  EXPECT_EQ(bvtest::Hex(got), bvtest::Hex(text));
+  // A buffer too small: the same answer as a control holding the text.
+  Write(kKeepSel, "a\xB0\xA1z");
+  Write(kSingle, "a\xB0\xA1z");
+  for (WPARAM room = 0; room <= 6; ++room) {
+    char held[8] = "#######", shown[8] = "#######";
+    LRESULT n_held = SendMessageA(h, WM_GETTEXT, room, reinterpret_cast<LPARAM>(held));
+    LRESULT n_shown = SendMessageA(Hwnd(kSingle), WM_GETTEXT, room, reinterpret_cast<LPARAM>(shown));
+    EXPECT_EQ(n_held, n_shown) << "room " << room;
+    EXPECT_EQ(bvtest::Hex(std::string(held, 8)), bvtest::Hex(std::string(shown, 8))) << "room " << room;
+  }
+  EXPECT_EQ(SendMessageA(h, EM_GETMODIFY, 0, 0), 0);
+  EXPECT_EQ(ControlsOwnText(h), "") << "only flags were asked for";
+}
+
+TEST_F(NativeUnits, HiddenBoxPutsTheTextInWhenShown) {
+  HWND h = Hwnd(kKeepSel);
+  const std::pair<const char*, void (*)(HWND)> ways[] = {
+      {"ShowWindow", [](HWND w) { ShowWindow(w, SW_SHOWNA); }},
+      {"SetWindowPos", [](HWND w) { SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW); }},
+      {"visible property", [](HWND) { bv::WriteUnitProperty(kWin, kKeepSel, 5, -1, bv::ValueRecord::Bool(true)); }},
+  };
+  for (const auto& [name, show] : ways) {
+    ShowWindow(h, SW_HIDE);
+    Write(kKeepSel, "line\r\n\xB0\xA1");
+    ASSERT_EQ(ControlsOwnText(h), "") << name;
+    show(h);
+    EXPECT_EQ(bvtest::Hex(ControlsOwnText(h)), bvtest::Hex("line\r\n\xB0\xA1")) << name;
+  }
+  EXPECT_EQ(g_changes, 0);  // kKeepSel has no binding; kMulti saw nothing
+}
+
+TEST_F(NativeUnits, HiddenBoxTakesTheTextBeforeSelectionFocusAndEditsAndTheUserWins) {
+  HWND h = Hwnd(kKeepSel);
+  Write(kKeepSel, "abc");
+  SendMessageA(h, EM_SETSEL, 3, 3);
+  EXPECT_EQ(ControlsOwnText(h), "abc");
+  SendMessageA(h, WM_CHAR, 'd', 0);  // typed by the user
+  EXPECT_EQ(Read(kKeepSel), "abcd");
+  Write(kKeepSel, "xyz");
+  EXPECT_EQ(ControlsOwnText(h), "");
+  SetFocus(h);
+  EXPECT_EQ(ControlsOwnText(h), "xyz");
 }
 
 // After the window is gone, type-specific properties are fatal while the

@@ -2,8 +2,17 @@
 // bytes last written into it, even bytes the system code page cannot show,
 // for as long as the user has not edited the control since: the logic keeps
 // markers and whole batch files in edit boxes and cuts them byte for byte.
+//
+// A box whose own style is hidden keeps what is written back from the control
+// until it is shown or something works on its text: a multi-line control
+// without scroll bars wraps words, and re-measures a long line over and over
+// while it takes its text, so a dropped file of one long line froze the tool
+// for minutes in boxes nobody sees.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "runtime/program.h"
@@ -27,6 +36,7 @@ class EditBoxUnit : public NativeUnit {
   std::string read_scratch;    // the control's text as last read
   HBRUSH back_brush = nullptr;
   bool setting_text = false;
+  bool held_back = false;      // content is not in the control, which is empty
 
   ~EditBoxUnit() override {
     if (back_brush) DeleteObject(back_brush);
@@ -67,8 +77,11 @@ class EditBoxUnit : public NativeUnit {
       SendMessageW(h, EM_SETPASSWORDCHAR, PasswordChar(), 0);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(own_font ? own_font : DefaultGuiFont()), FALSE);
     PutContent();
-    SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(props.selection_start),
-                 static_cast<LPARAM>(props.selection_start + props.selection_length));
+    // A new text already has the empty selection at its start; asking for it
+    // again would put back text held back.
+    if (props.selection_start != 0 || props.selection_length != 0)
+      SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(props.selection_start),
+                   static_cast<LPARAM>(props.selection_start + props.selection_length));
     return true;
   }
 
@@ -81,12 +94,86 @@ class EditBoxUnit : public NativeUnit {
     return one.size() > 0 ? one.c_str()[0] : L'*';
   }
 
-  // Puts the stored bytes into the control without raising the box's event.
-  void PutContent() {
+  // The box's own style: during loading the whole window is hidden, so every
+  // child counts as not visible, even those about to be shown with it.
+  bool StyleVisible() const { return (GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+  // The one place the control's text is set: without raising the box's event,
+  // and not counted as the user's edit.
+  void SetControlText(const char* text) {
     setting_text = true;
-    SetWindowTextW(hwnd(), wide::Wide(content.c_str()).c_str());
+    SetWindowTextW(hwnd(), wide::Wide(text).c_str());
     SendMessageW(hwnd(), EM_SETMODIFY, FALSE, 0);
     setting_text = false;
+  }
+
+  // Puts the stored bytes into the control, or holds them back while the box
+  // is hidden. The control is then emptied, so that nothing it held before
+  // can surface.
+  void PutContent() {
+    held_back = !StyleVisible();
+    SetControlText(held_back ? "" : content.c_str());
+  }
+
+  void PutHeldContent() {
+    if (!held_back) return;
+    held_back = false;
+    SetControlText(content.c_str());
+  }
+
+  // Whether the control must hold the text before it handles `msg`: it is
+  // about to be shown, or the message works on the text (focus, keys and
+  // clipboard, and the edit messages other than the flags that do not).
+  static bool NeedsText(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+      case WM_SHOWWINDOW: return wp != 0;
+      case WM_WINDOWPOSCHANGING: return (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) != 0;
+      case WM_SETFOCUS:
+      case WM_KEYDOWN:
+      case WM_CHAR:
+      case WM_IME_CHAR:
+      case WM_IME_STARTCOMPOSITION:
+      case WM_CUT:
+      case WM_COPY:
+      case WM_PASTE:
+      case WM_CLEAR:
+      case WM_UNDO: return true;
+      case EM_GETMODIFY:
+      case EM_SETMODIFY:
+      case EM_SETLIMITTEXT:
+      case EM_GETLIMITTEXT:
+      case EM_SETPASSWORDCHAR:
+      case EM_GETPASSWORDCHAR: return false;
+      default: return msg >= EM_GETSEL && msg <= EM_GETIMESTATUS;
+    }
+  }
+
+  // WM_GETTEXT from the held-back bytes, in the characters a control holding
+  // them would give: as many as fit before the NUL.
+  LRESULT CopyHeldText(WPARAM capacity, LPARAM buffer) const {
+    auto* out = reinterpret_cast<wchar_t*>(buffer);
+    if (capacity == 0 || !out) return 0;
+    const wide::Wide text(content.data(), static_cast<std::int32_t>(content.size()));
+    const std::size_t n = std::min(static_cast<std::size_t>(text.size()), static_cast<std::size_t>(capacity) - 1);
+    std::wmemcpy(out, text.c_str(), n);
+    out[n] = L'\0';
+    return static_cast<LRESULT>(n);
+  }
+
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override {
+    if (!held_back) return false;
+    switch (msg) {
+      // Readers from outside (and GetWindowText) get the text without the
+      // control laying it out.
+      case WM_GETTEXTLENGTH: *result = wide::WideLength(content.data(), static_cast<std::int32_t>(content.size())); return true;
+      case WM_GETTEXT: *result = CopyHeldText(wp, lp); return true;
+      // A text set from elsewhere replaces what was held back, as it would
+      // replace the text shown.
+      case WM_SETTEXT: if (!setting_text) held_back = false; return false;
+      default: break;
+    }
+    if (StyleVisible() || NeedsText(msg, wp, lp)) PutHeldContent();
+    return false;
   }
 
   bool UserEdited() const { return hwnd() && SendMessageW(hwnd(), EM_GETMODIFY, 0, 0) != 0; }
@@ -121,9 +208,9 @@ class EditBoxUnit : public NativeUnit {
     common.height = rc.bottom - rc.top;
     if (!IsWindowEnabled(old)) common.flags |= kUnitDisabled;
     if (GetWindowLongPtrW(old, GWL_STYLE) & WS_TABSTOP) common.flags |= kUnitFocusable;
-    bool visible = IsWindowVisible(old);
-    DWORD start = 0, end = 0;
-    SendMessageW(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    bool visible = StyleVisible();
+    DWORD start = 0, end = 0;  // held-back text has the empty selection at its start
+    if (!held_back) SendMessageW(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     props.selection_start = static_cast<std::int32_t>(start);
     props.selection_length = static_cast<std::int32_t>(end - start);
     DetachAndDestroy();
