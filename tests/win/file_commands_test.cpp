@@ -27,11 +27,11 @@ std::string SelfPath() {
 
 class CurrentDirGuard {
  public:
-  CurrentDirGuard() { GetCurrentDirectoryW(MAX_PATH, saved_); }
-  ~CurrentDirGuard() { SetCurrentDirectoryW(saved_); }
+  CurrentDirGuard() { GetCurrentDirectoryA(MAX_PATH, saved_); }
+  ~CurrentDirGuard() { SetCurrentDirectoryA(saved_); }
 
  private:
-  wchar_t saved_[MAX_PATH];
+  char saved_[MAX_PATH];
 };
 
 TEST(GetCurrentDir, HasNoTrailingSeparatorExceptAtADriveRoot) {
@@ -61,10 +61,9 @@ TEST(GetCurrentDir, DirectoryLongerThanTheBufferGivesNull) {
     std::string part;
     for (int i = 0; i < 30; ++i) part += "\xD6\xD0";  // 30 GBK characters
     path += "\\" + part;
-    ASSERT_TRUE(CreateDirectoryW(bvtest::WideFromGbk(path).c_str(), nullptr))
-        << path.size() << " bytes, error " << GetLastError();
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path.size() << " bytes, error " << GetLastError();
   }
-  if (!SetCurrentDirectoryW(bvtest::WideFromGbk(path).c_str()))
+  if (!SetCurrentDirectoryA(path.c_str()))
     GTEST_SKIP() << "the platform refuses a current directory of " << path.size() << " bytes";
   char* got = Call(bv::GetCurrentDir, {}).AsText();
   EXPECT_EQ(got, nullptr) << bvtest::Hex(got ? got : "");

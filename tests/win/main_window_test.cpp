@@ -6,7 +6,6 @@
 #include <malloc.h>
 
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -145,17 +144,15 @@ int BuildingEntry() {
   // Button1's creation is followed by a click before the created event: sent
   // during the build and posted into the queue the build empties.
   static bool hooked = false;
-  // A wide hook: it sees the caption as the platform holds it, whatever the
-  // ANSI code page.
-  HHOOK hook = SetWindowsHookExW(
+  HHOOK hook = SetWindowsHookExA(
       WH_CBT,
       [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
         if (code == HCBT_CREATEWND) {
-          auto* cs = reinterpret_cast<CBT_CREATEWNDW*>(lp)->lpcs;
-          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && _wcsicmp(cs->lpszClass, L"BUTTON") == 0 &&
-              cs->lpszName && std::wcscmp(cs->lpszName, L"创建桌面快捷方式") == 0 && !hooked) {
+          auto* cs = reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs;
+          if (cs->lpszClass && !IS_INTRESOURCE(cs->lpszClass) && lstrcmpiA(cs->lpszClass, "BUTTON") == 0 &&
+              cs->lpszName && lstrcmpA(cs->lpszName, "创建桌面快捷方式") == 0 && !hooked) {
             hooked = true;
-            PostMessageW(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
+            PostMessageA(cs->hwndParent, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), static_cast<LPARAM>(wp));
           }
         }
         return CallNextHookEx(nullptr, code, wp, lp);

@@ -30,9 +30,7 @@ std::string TakeText(ValueRecord r) {
 
 std::string Folder(std::int32_t number) { return TakeText(Call(bv::GetSpecialFolder, {ValueRecord::Int(number)})); }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(bvtest::WideFromGbk(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // ---- Link file reading -------------------------------------------------------------
 
@@ -252,7 +250,7 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   auto add = [&](int gbk_chars, bool odd) {
     parent += odd ? "\\a" : "\\";
     for (int i = 0; i < gbk_chars; ++i) parent += "\xD6\xD0";
-    return CreateDirectoryW(bvtest::WideFromGbk(parent).c_str(), nullptr) != FALSE;
+    return CreateDirectoryA(parent.c_str(), nullptr) != FALSE;
   };
   while (parent.size() + 1 + 120 < 258) ASSERT_TRUE(add(60, false)) << GetLastError();
   const std::size_t rest = 258 - parent.size() - 1;
@@ -260,36 +258,33 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   ASSERT_EQ(parent.size(), 258u);
   parent += "\\";  // byte 259
   const std::string folder = parent + "\xD6\xD0";  // a double byte cannot be split there
-  const std::wstring wide_folder = bvtest::WideFromGbk(folder);
-  ASSERT_TRUE(CreateDirectoryW(wide_folder.c_str(), nullptr)) << GetLastError();
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
 
-  const wchar_t* kKeys[] = {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-  std::wstring saved[2];
-  auto set = [](HKEY key, const std::wstring& value) {
-    RegSetValueExW(key, L"Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  };
+  const char* kKeys[] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+  std::string saved[2];
   for (int i = 0; i < 2; ++i) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKeys[i], 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
-    wchar_t old[1024] = {};
-    DWORD size = sizeof old - sizeof(wchar_t);
-    if (RegQueryValueExW(key, L"Personal", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
+    char old[1024] = {};
+    DWORD size = sizeof old - 1;
+    if (RegQueryValueExA(key, "Personal", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
       saved[i] = old;
-    set(key, wide_folder);
+    RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
     RegCloseKey(key);
   }
   const std::string got = Folder(bv::kFolderDocuments);
   for (int i = 0; i < 2; ++i) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
     if (saved[i].empty()) {
-      RegDeleteValueW(key, L"Personal");
+      RegDeleteValueA(key, "Personal");
     } else {
-      set(key, saved[i]);
+      RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved[i].c_str()),
+                     static_cast<DWORD>(saved[i].size() + 1));
     }
     RegCloseKey(key);
   }
