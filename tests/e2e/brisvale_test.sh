@@ -137,8 +137,15 @@ end_tool() {
   read_window
   close_tool
   rc=$?
-  wait "$tool" 2>/dev/null
+  reap_tool
   return $rc
+}
+
+# reap_tool: the program has ended, or is ended now: a box no check could
+# answer would hold it open, and the next scenario must start clean.
+reap_tool() {
+  e2e_wait_for "$work/exit" "" 5 || wineserver -k >/dev/null 2>&1
+  wait "$tool" 2>/dev/null
 }
 
 # tool_exited SECONDS: the program has ended with exit code 0.
@@ -339,7 +346,7 @@ e2e_check "missing: after the box the program ends with 0" tool_exited 20
 e2e_check "missing: both pages were fetched all the same" \
   bash -c "test -s '$records/lol.qq.com.log' && test -s '$records/www.op.gg.log'"
 e2e_check "missing: nothing written" test ! -e "$game/ob.bat"
-wait "$tool" 2>/dev/null
+reap_tool
 }
 
 # ==== The window's texts, as a screen reader reads them ============================================================
