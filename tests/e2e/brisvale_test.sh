@@ -252,7 +252,7 @@ e2e_check "missing: after the box the program ends with 0" tool_exited 20
 e2e_check "missing: both pages were fetched all the same" \
   bash -c "test -s '$records/lol.qq.com.log' && test -s '$records/www.op.gg.log'"
 e2e_check "missing: nothing written" test ! -e "$game/ob.bat"
-wait "$tool" 2>/dev/null
+reap_tool
 }
 
 # ==== The window's texts, as a screen reader reads them ============================================================

@@ -232,8 +232,15 @@ end_tool() {
   read_window
   close_tool
   rc=$?
-  wait "$tool" 2>/dev/null
+  reap_tool
   return $rc
+}
+
+# reap_tool: the program has ended, or is ended now: a box no check could
+# answer would hold it open, and the next scenario must start clean.
+reap_tool() {
+  e2e_wait_for "$E2E_WORK/exit" "" 5 || wineserver -k >/dev/null 2>&1
+  wait "$tool" 2>/dev/null
 }
 
 # tool_exited SECONDS: the program has ended with exit code 0.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/value.h"
+#include "runtime/win/wide_text.h"
 #include "tests/win/support/program_scenario.h"
 #include "tests/win/support/win_test.h"
 #include "ui/frame.h"
@@ -247,35 +248,42 @@ TEST_F(NativeUnits, StyleChangeKeepsContentPlaceAndFocus) {
 
 // kKeepSel's own style is hidden: what is written stays out of the control.
 // The control's own procedure shows what the control holds, past the unit.
-std::string ControlsOwnText(HWND h) {
-  auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrA(h, GCLP_WNDPROC));
-  std::string text(static_cast<std::size_t>(CallWindowProcA(own, h, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(CallWindowProcA(own, h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+std::wstring ControlsOwnText(HWND h) {
+  auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrW(h, GCLP_WNDPROC));
+  std::wstring text(static_cast<std::size_t>(CallWindowProcW(own, h, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(CallWindowProcW(own, h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
   return text;
+}
+
+std::wstring WideOf(const std::string& gbk) {
+  const bv::wide::Wide w(gbk.data(), static_cast<std::int32_t>(gbk.size()));
+  return std::wstring(w.c_str(), static_cast<std::size_t>(w.size()));
 }
 
 TEST_F(NativeUnits, HiddenBoxHoldsTheTextBackAndAnswersReadersExactly) {
   const std::string text = std::string(200000, 'x') + "\x81\x20\xB0\xA1\r\nend";
   Write(kKeepSel, text.c_str());
   HWND h = Hwnd(kKeepSel);
-  EXPECT_EQ(ControlsOwnText(h), "");
+  EXPECT_EQ(ControlsOwnText(h), L"");
   EXPECT_EQ(bvtest::Hex(Read(kKeepSel)), bvtest::Hex(text));
-  EXPECT_EQ(SendMessageA(h, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(text.size()));
-  std::string got(text.size() + 1, '\0');
-  got.resize(static_cast<std::size_t>(GetWindowTextA(h, got.data(), static_cast<int>(got.size()))));
-  EXPECT_EQ(bvtest::Hex(got), bvtest::Hex(text));
+  // Readers from outside get the characters a control holding the bytes gives.
+  const std::wstring shown = WideOf(text);
+  EXPECT_EQ(SendMessageW(h, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(shown.size()));
+  std::wstring got(shown.size() + 1, L'\0');
+  got.resize(static_cast<std::size_t>(GetWindowTextW(h, got.data(), static_cast<int>(got.size()))));
+  EXPECT_TRUE(got == shown) << "got " << got.size() << " characters, expected " << shown.size();
   // A buffer too small: the same answer as a control holding the text.
   Write(kKeepSel, "a\xB0\xA1z");
   Write(kSingle, "a\xB0\xA1z");
-  for (WPARAM room = 0; room <= 6; ++room) {
-    char held[8] = "#######", shown[8] = "#######";
-    LRESULT n_held = SendMessageA(h, WM_GETTEXT, room, reinterpret_cast<LPARAM>(held));
-    LRESULT n_shown = SendMessageA(Hwnd(kSingle), WM_GETTEXT, room, reinterpret_cast<LPARAM>(shown));
+  for (WPARAM room = 0; room <= 5; ++room) {
+    wchar_t held[6] = L"#####", in_control[6] = L"#####";
+    LRESULT n_held = SendMessageW(h, WM_GETTEXT, room, reinterpret_cast<LPARAM>(held));
+    LRESULT n_shown = SendMessageW(Hwnd(kSingle), WM_GETTEXT, room, reinterpret_cast<LPARAM>(in_control));
     EXPECT_EQ(n_held, n_shown) << "room " << room;
-    EXPECT_EQ(bvtest::Hex(std::string(held, 8)), bvtest::Hex(std::string(shown, 8))) << "room " << room;
+    EXPECT_TRUE(std::wstring(held, 6) == std::wstring(in_control, 6)) << "room " << room;
   }
-  EXPECT_EQ(SendMessageA(h, EM_GETMODIFY, 0, 0), 0);
-  EXPECT_EQ(ControlsOwnText(h), "") << "only flags were asked for";
+  EXPECT_EQ(SendMessageW(h, EM_GETMODIFY, 0, 0), 0);
+  EXPECT_EQ(ControlsOwnText(h), L"") << "only flags were asked for";
 }
 
 TEST_F(NativeUnits, HiddenBoxPutsTheTextInWhenShown) {
@@ -288,9 +296,9 @@ TEST_F(NativeUnits, HiddenBoxPutsTheTextInWhenShown) {
   for (const auto& [name, show] : ways) {
     ShowWindow(h, SW_HIDE);
     Write(kKeepSel, "line\r\n\xB0\xA1");
-    ASSERT_EQ(ControlsOwnText(h), "") << name;
+    ASSERT_EQ(ControlsOwnText(h), L"") << name;
     show(h);
-    EXPECT_EQ(bvtest::Hex(ControlsOwnText(h)), bvtest::Hex("line\r\n\xB0\xA1")) << name;
+    EXPECT_TRUE(ControlsOwnText(h) == L"line\r\n\u554A") << name;
   }
   EXPECT_EQ(g_changes, 0);  // kKeepSel has no binding; kMulti saw nothing
 }
@@ -298,14 +306,14 @@ TEST_F(NativeUnits, HiddenBoxPutsTheTextInWhenShown) {
 TEST_F(NativeUnits, HiddenBoxTakesTheTextBeforeSelectionFocusAndEditsAndTheUserWins) {
   HWND h = Hwnd(kKeepSel);
   Write(kKeepSel, "abc");
-  SendMessageA(h, EM_SETSEL, 3, 3);
-  EXPECT_EQ(ControlsOwnText(h), "abc");
-  SendMessageA(h, WM_CHAR, 'd', 0);  // typed by the user
+  SendMessageW(h, EM_SETSEL, 3, 3);
+  EXPECT_EQ(ControlsOwnText(h), L"abc");
+  SendMessageW(h, WM_CHAR, 'd', 0);  // typed by the user
   EXPECT_EQ(Read(kKeepSel), "abcd");
   Write(kKeepSel, "xyz");
-  EXPECT_EQ(ControlsOwnText(h), "");
+  EXPECT_EQ(ControlsOwnText(h), L"");
   SetFocus(h);
-  EXPECT_EQ(ControlsOwnText(h), "xyz");
+  EXPECT_EQ(ControlsOwnText(h), L"xyz");
 }
 
 // After the window is gone, type-specific properties are fatal while the
