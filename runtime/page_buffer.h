@@ -46,7 +46,6 @@ class PageBuffer {
   void Expect(long long announced);
   static constexpr std::int32_t kSlack = (1 << 16) - 8;  // with the byte-set head, 64 KiB
 
-
   const std::uint8_t* data() const;
   std::int32_t length() const { return length_; }
   std::int32_t capacity() const { return capacity_; }
