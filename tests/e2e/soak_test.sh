@@ -123,9 +123,22 @@ e2e_check "the window came up with its units" test -n "$drop_x" -a -n "$link_x" 
 runs() { grep -c '^cmdline=' "$game/standin_client.log" 2>/dev/null || echo 0; }
 opened() { grep -c 'www.op.gg' "$game/opened.log" 2>/dev/null || echo 0; }
 
+# A batch the tool started is read by cmd while it runs, and a drop then
+# cannot replace ob.bat (the tool keeps the old one and runs nothing). A user
+# who drops again that fast sees the same; here each drop waits until no
+# batch runs, so that every good batch counts.
+batches_done() {
+  local i
+  for i in $(seq 1 200); do
+    grep -qxF cmd.exe /proc/[0-9]*/comm 2>/dev/null || return 0
+    sleep 0.1
+  done
+}
+
 # drop FILE: a real drop; the target answers every drop as not completed, so
 # the source sees 5 (refused) or 0.
 drop() {
+  batches_done
   "$tools/xdnd_drag" --timeout 15 "$drop_x" "$drop_y" "$1" >"$work/drag.log" 2>&1
   local rc=$?
   # The drag source walks the window tree while other programs' windows come
@@ -175,7 +188,10 @@ for i in $(seq 1 150); do
   esac || failed_steps=$((failed_steps + 1))
   case $((i % 3)) in
     1) e2e_click "$link_x" "$link_y" && link_clicks=$((link_clicks + 1)) ;;
-    2) e2e_click "$site_x" "$site_y" && site_clicks=$((site_clicks + 1)) ;;
+    # Each site click waits for the browser it starts, so that no two of
+    # them overlap.
+    2) e2e_click "$site_x" "$site_y" && site_clicks=$((site_clicks + 1)) &&
+         for _ in $(seq 1 100); do [ "$(opened)" -ge $site_clicks ] && break; sleep 0.1; done ;;
   esac
   if [ "$i" -eq 10 ]; then
     settle $good $site_clicks
