@@ -1,5 +1,6 @@
 #include "runtime/page_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/platform.h"
@@ -25,8 +26,26 @@ bool PageBuffer::GrowTo(std::int32_t capacity) {
   return true;
 }
 
-void PageBuffer::Reserve(std::int32_t n) {
-  if (n > capacity_ && n <= largest_) GrowTo(n);
+long long ReadAnnouncedLength(const char* text, std::size_t size) {
+  std::size_t at = 0;
+  auto next = [&] { return at < size ? text[at] : '\0'; };
+  while (next() == ' ' || next() == '\t') ++at;
+  bool negative = false;
+  if (next() == '+' || next() == '-') negative = text[at++] == '-';
+  long long n = 0;
+  for (; next() >= '0' && next() <= '9'; ++at) {
+    if (n < 1000000000000LL) n = n * 10 + (text[at] - '0');
+  }
+  return negative ? -n : n;
+}
+
+std::int32_t ChooseReadSize(long long announced) {
+  if (announced <= 0) return kUnannouncedReadSize;
+  return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
+}
+
+void PageBuffer::Expect(long long announced) {
+  expected_ = announced > 0 && announced <= largest_ ? static_cast<std::int32_t>(announced) : 0;
 }
 
 bool PageBuffer::Append(const void* bytes, std::int32_t n) {
@@ -36,8 +55,15 @@ bool PageBuffer::Append(const void* bytes, std::int32_t n) {
   if (need > capacity_) {
     // Doubling keeps a long download linear; the last step is clipped to the
     // largest size, and when memory is short the exact need is tried too.
+    // Towards an announced length the page has not outgrown, each step goes
+    // as far as the bound allows but never past it, so fewer and larger
+    // steps are copied and a page that arrives whole is never shrunk.
     std::int32_t grown = capacity_ < 4096 ? 4096 : capacity_;
-    while (grown < need) grown = grown > largest_ / 2 ? largest_ : grown * 2;
+    if (expected_ >= need) {
+      grown = static_cast<std::int32_t>(std::min<long long>(2LL * need + kSlack, expected_));
+    } else {
+      while (grown < need) grown = grown > largest_ / 2 ? largest_ : grown * 2;
+    }
     if (!GrowTo(grown) && !(grown > need && GrowTo(need))) return false;
   }
   std::memcpy(block_ + kHead + length_, bytes, static_cast<std::size_t>(n));

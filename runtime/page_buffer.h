@@ -2,11 +2,29 @@
 // cannot grow: a download that outgrows memory (or the largest byte set) keeps
 // what it already holds and stops there. Its block is laid out as a byte set
 // from the start, so the finished page is handed over without a copy.
+//
+// Also the two readings of a response's announced length that decide how a
+// download is read: both take what a server sends, so both are portable and
+// checked on hostile input.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace bv {
+
+// The Content-Length text (the `size` bytes at `text`, a NUL ending it
+// earlier) read as a decimal number: leading blanks and one sign allowed,
+// reading stops at the first other character. Large values stop growing at
+// 13 digits instead of overflowing.
+long long ReadAnnouncedLength(const char* text, std::size_t size);
+
+// Bytes asked for by each read: 10240 without a usable announced length, else
+// the announced length plus one (so that a single read takes the whole body),
+// at most 102400.
+inline constexpr std::int32_t kUnannouncedReadSize = 10240;
+inline constexpr std::int32_t kLargestReadSize = 102400;
+std::int32_t ChooseReadSize(long long announced);
 
 class PageBuffer {
  public:
@@ -21,11 +39,16 @@ class PageBuffer {
 
   // Appends n bytes; false (contents unchanged) when the buffer cannot grow.
   bool Append(const void* bytes, std::int32_t n);
-  // Makes room for n bytes in all if memory allows; a hint, never a failure.
-  void Reserve(std::int32_t n);
+  // The length a server announced. Growth aims at it instead of overshooting
+  // by doubling, but never runs ahead of what arrived: no block is larger
+  // than twice the bytes held plus kSlack, whatever was announced, so a
+  // server that announces much and sends little costs little.
+  void Expect(long long announced);
+  static constexpr std::int32_t kSlack = (1 << 16) - 8;  // with the byte-set head, 64 KiB
 
   const std::uint8_t* data() const;
   std::int32_t length() const { return length_; }
+  std::int32_t capacity() const { return capacity_; }
 
   // The contents as a new byte set owned by the caller (null when empty);
   // the buffer is empty afterwards.
@@ -37,6 +60,7 @@ class PageBuffer {
   std::uint8_t* block_ = nullptr;  // byte-set head, then the bytes
   std::int32_t length_ = 0;
   std::int32_t capacity_ = 0;
+  std::int32_t expected_ = 0;  // 0: nothing (usable) announced
   std::int32_t largest_;
 };
 

@@ -28,9 +28,6 @@ constexpr DWORD kCanonicalChars = 2084;
 constexpr DWORD kLargestHost = 256;
 constexpr DWORD kLargestPath = 2048;  // query and fragment included
 constexpr DWORD kLargestUserOrPassword = 128;
-constexpr std::int32_t kUnannouncedReadSize = 10240;
-constexpr std::int32_t kLargestReadSize = 102400;
-constexpr long long kLargestReservation = 256LL * 1024 * 1024;
 
 // Closes a WinINet handle when the fetch leaves, by whatever way.
 class HandleGuard {
@@ -59,30 +56,13 @@ class BlockGuard {
   void* p_;
 };
 
-// The Content-Length text read as a decimal number: leading blanks and one
-// sign allowed, reading stops at the first other character. Large values
-// saturate instead of overflowing; they are capped by the caller anyway.
-long long ReadDecimal(const char* s) {
-  while (*s == ' ' || *s == '\t') ++s;
-  bool negative = false;
-  if (*s == '+' || *s == '-') negative = *s++ == '-';
-  long long n = 0;
-  for (; *s >= '0' && *s <= '9'; ++s) {
-    if (n < 1000000000000LL) n = n * 10 + (*s - '0');
-  }
-  return negative ? -n : n;
-}
-
-// The read size follows the announced length (also given back), plus one so
-// that a single read takes the whole body.
-std::int32_t ChooseReadSize(HINTERNET request, long long* announced_out) {
+// The read size follows the announced length (also given back).
+std::int32_t ReadSizeOf(HINTERNET request, long long* announced_out) {
   char text[32];
   DWORD size = sizeof text;
   if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return kUnannouncedReadSize;
-  text[size < sizeof text ? size : sizeof text - 1] = '\0';
-  const long long announced = *announced_out = ReadDecimal(text);
-  if (announced <= 0) return kUnannouncedReadSize;
-  return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
+  *announced_out = ReadAnnouncedLength(text, size < sizeof text ? size : sizeof text);
+  return ChooseReadSize(*announced_out);
 }
 
 // The address's GBK characters in order, each whole: a lead byte (0x81 to
@@ -247,10 +227,8 @@ void Fetch(const char* address, PageBuffer& page) {
   if (!HttpSendRequestA(request.get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0)) return;
 
   long long announced = 0;
-  const std::int32_t read_size = ChooseReadSize(request.get(), &announced);
-  // Room for an announced page up front saves regrowing a large one; a
-  // header that overstates is harmless, the room is only a hint.
-  if (announced > 0 && announced <= kLargestReservation) page.Reserve(static_cast<std::int32_t>(announced));
+  const std::int32_t read_size = ReadSizeOf(request.get(), &announced);
+  page.Expect(announced);
   void* chunk = TryAllocate(read_size);
   if (!chunk) return;
   BlockGuard chunk_guard(chunk);

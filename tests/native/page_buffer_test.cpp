@@ -54,15 +54,71 @@ TEST(PageBuffer, HugeAppendIsRefusedWithoutOverflow) {
   EXPECT_EQ(Contents(b), "xy");
 }
 
-TEST(PageBuffer, ReserveIsOnlyAHint) {
-  bv::PageBuffer b(100);
-  b.Reserve(1000);  // beyond the largest: ignored
-  b.Reserve(50);
-  EXPECT_EQ(b.length(), 0);
-  std::string c = Chunk(80, 3);
-  ASSERT_TRUE(b.Append(c.data(), 80));  // past the reservation, still within the largest
-  b.Reserve(10);                        // smaller than held: nothing lost
-  EXPECT_TRUE(Contents(b) == c);
+// A server may announce far more than it sends: the buffer must grow with
+// what arrives, never with what was promised.
+TEST(PageBuffer, OverstatedLengthCostsNoMoreThanTwiceWhatArrivedPlusOneMiB) {
+  bv::PageBuffer b;
+  b.Expect(200000000);
+  ASSERT_TRUE(b.Append("0123456789", 10));
+  EXPECT_LE(b.capacity(), 2 * 10 + bv::PageBuffer::kSlack) << "capacity " << b.capacity();
+  std::string c = Chunk(102400, 1);
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_TRUE(b.Append(c.data(), 102400));
+    const long long bound = 2LL * b.length() + (1 << 20);
+    ASSERT_LE(b.capacity(), bound) << "after " << b.length() << " bytes";
+  }
+}
+
+// A page that arrives as announced ends in a block of exactly its size, and
+// one that outgrows its announcement keeps growing.
+TEST(PageBuffer, AnnouncedLengthCapsGrowthUntilOutgrown) {
+  bv::PageBuffer b;
+  b.Expect(3000000);
+  std::string c = Chunk(100000, 2), expected;
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_TRUE(b.Append(c.data(), 100000));
+    expected += c;
+  }
+  EXPECT_EQ(b.capacity(), 3000000);
+  ASSERT_TRUE(b.Append("tail", 4));
+  expected += "tail";
+  EXPECT_GT(b.capacity(), 3000004);
+  EXPECT_TRUE(Contents(b) == expected);
+}
+
+TEST(PageBuffer, UnusableAnnouncementsAreIgnored) {
+  for (long long announced : {-5LL, 0LL, 101LL, 1LL << 40}) {
+    bv::PageBuffer b(100);
+    b.Expect(announced);
+    std::string c = Chunk(100, 3);
+    ASSERT_TRUE(b.Append(c.data(), 60)) << announced;
+    ASSERT_TRUE(b.Append(c.data() + 60, 40)) << announced;
+    EXPECT_TRUE(Contents(b) == c) << announced;
+  }
+}
+
+TEST(AnnouncedLength, ReadAsDecimalWithinItsBytes) {
+  struct Case {
+    std::string text;
+    long long want;
+  } cases[] = {{"10", 10},         {"  \t42", 42},       {"+7", 7},        {"-3", -3},
+               {"12abc", 12},      {"abc", 0},           {"", 0},          {" + 5", 0},
+               {"007", 7},         {"99999999999999999999", 9999999999999LL}};
+  for (const Case& c : cases)
+    EXPECT_EQ(bv::ReadAnnouncedLength(c.text.data(), c.text.size()), c.want) << "\"" << c.text << "\"";
+  // Reading stops at the size given, NUL or not, and at a NUL within it.
+  EXPECT_EQ(bv::ReadAnnouncedLength("12345", 3), 123);
+  EXPECT_EQ(bv::ReadAnnouncedLength("12\0" "45", 5), 12);
+}
+
+TEST(AnnouncedLength, ReadSizeTakesAWholeSmallBodyInOneRead) {
+  EXPECT_EQ(bv::ChooseReadSize(-1), bv::kUnannouncedReadSize);
+  EXPECT_EQ(bv::ChooseReadSize(0), bv::kUnannouncedReadSize);
+  EXPECT_EQ(bv::ChooseReadSize(1), 2);
+  EXPECT_EQ(bv::ChooseReadSize(102398), 102399);
+  EXPECT_EQ(bv::ChooseReadSize(102399), 102400);
+  EXPECT_EQ(bv::ChooseReadSize(102400), bv::kLargestReadSize);
+  EXPECT_EQ(bv::ChooseReadSize(1LL << 40), bv::kLargestReadSize);
 }
 
 TEST(PageBuffer, TakeByteSetHandsOverTheBytesAndEmpties) {

@@ -13,7 +13,7 @@ answer can read what it sent. The answer depends on the path (the part before
   /missing          404 with a body
   /pattern?n=N      N pattern bytes with Content-Length (byte i is i % 251)
   /pattern-noclen?n=N  the same without Content-Length
-  /cut?n=N          announces 100000, sends N pattern bytes, closes
+  /cut?n=N&claim=C  announces C (default 100000), sends N pattern bytes, closes
   /short?n=N&hold=S announces 2N, sends N pattern bytes, keeps the connection
                     open S seconds (at most 10), then closes
   /slow?n=N&pieces=P  N pattern bytes with Content-Length in P pieces, 0.1 s apart
@@ -132,8 +132,9 @@ class Handler(socketserver.BaseRequestHandler):
             body = pattern(number(query, "n", 1000))
             sock.sendall(head("200 OK") + body)
         elif path == "/cut":
-            body = pattern(number(query, "n", 300, high=99999))
-            sock.sendall(head("200 OK", 100000) + body)
+            claim = number(query, "claim", 100000, high=10 ** 12)
+            body = pattern(number(query, "n", 300, high=max(0, claim - 1)))
+            sock.sendall(head("200 OK", claim) + body)
         elif path == "/short":
             n = number(query, "n", 300)
             sock.sendall(head("200 OK", 2 * n) + pattern(n))

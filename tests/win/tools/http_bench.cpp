@@ -3,7 +3,7 @@
 // also starts the server and times curl on the same address.
 //
 //   http_bench.exe ADDRESS [ROUNDS]
-// Prints one line per way: "<name> ms=<median> bytes=<n>".
+// Prints one line per way: "<name> ms=<median> min=<minimum> bytes=<n>".
 #include <windows.h>
 #include <wininet.h>
 
@@ -91,16 +91,24 @@ int main(int argc, char** argv) {
   std::size_t command_bytes = ViaCommand(address);
   std::size_t bare_bytes = BareLoop(session, host, parts.nPort, path);
   std::vector<double> command_ms, bare_ms;
+  // The two take turns at going first: whichever follows the other's fetch
+  // meets the server and the machine still busy with its end.
   for (int i = 0; i < rounds; ++i) {
-    double t = Now();
-    command_bytes = ViaCommand(address);
-    command_ms.push_back(Now() - t);
-    t = Now();
-    bare_bytes = BareLoop(session, host, parts.nPort, path);
-    bare_ms.push_back(Now() - t);
+    for (int k = 0; k < 2; ++k) {
+      const double t = Now();
+      if ((i + k) % 2 == 0) {
+        command_bytes = ViaCommand(address);
+        command_ms.push_back(Now() - t);
+      } else {
+        bare_bytes = BareLoop(session, host, parts.nPort, path);
+        bare_ms.push_back(Now() - t);
+      }
+    }
   }
   InternetCloseHandle(session);
-  std::printf("HttpGetPage ms=%.1f bytes=%zu\n", Median(command_ms), command_bytes);
-  std::printf("bare-loop ms=%.1f bytes=%zu\n", Median(bare_ms), bare_bytes);
+  std::printf("HttpGetPage ms=%.1f min=%.1f bytes=%zu\n", Median(command_ms),
+              *std::min_element(command_ms.begin(), command_ms.end()), command_bytes);
+  std::printf("bare-loop ms=%.1f min=%.1f bytes=%zu\n", Median(bare_ms), *std::min_element(bare_ms.begin(), bare_ms.end()),
+              bare_bytes);
   return command_bytes == bare_bytes && command_bytes > 0 ? 0 : 1;
 }

@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# Keeps the real Brisvale.exe busy for a long evening in a few minutes: 150
+# drops taking turns between a good batch, a batch without the markers and a
+# good batch while ob.bat is held open by another program, with 50 clicks of
+# each button between them, then a click on the close box. Its handle count,
+# committed memory (the process list's pagefile usage) and resident memory
+# (Linux's VmRSS) are read from outside after ten warm-up drops and again at
+# the end; none may grow by more than its allowance below, and the program
+# must end with 0. Under Wine the figures a program reports about itself
+# (GetProcessHandleCount, private usage, GetGuiResources) read 0 or are stubs,
+# so first a helper that leaks on purpose shows that each figure used here
+# moves.
+#
+#   soak_test.sh            (E2E_BUILD: the Windows build tree)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+export E2E_BUILD=${E2E_BUILD:-$root/build/win}
+
+# What the tool may gain between the warm-up and the end: a few handles a
+# library keeps in a cache, heap pages that a later drop reuses. A leak of one
+# handle or 8 KiB per drop exceeds them. (Seen here: +0 handles, +16 KiB
+# pagefile, +16 KiB resident, in about 200 s.)
+allow_handles=8
+allow_pagefile_kib=1024
+allow_rss_kib=4096
+# What the leaking helper takes, well beyond each allowance.
+leak_handles=200
+leak_mib=32
+
+if [ "${1:-}" != "--inner" ]; then
+  . "$root/scripts/wine-lib.sh"
+  . "$here/e2e-lib.sh"
+  started=$(date +%s)
+  e2e_sandboxed "$0" 570
+  rc=$?
+  echo "soak: took $(($(date +%s) - started)) s"
+  exit $rc
+fi
+
+# ---- inside the sandbox ------------------------------------------------------------------
+. "$root/scripts/wine-lib.sh"
+. "$here/e2e-lib.sh"
+export WINEPREFIX E2E_WORK
+work=$E2E_WORK
+tools=$E2E_BUILD/tools
+game=$WINEPREFIX/drive_c/Game
+desktop=$WINEPREFIX/drive_c/users/$(id -un)/Desktop
+
+# figures IMAGE: "HANDLES PAGEFILE_KIB RSS_KIB" of the running program IMAGE.
+figures() {
+  local line pid handles pagefile rss
+  line=$(wine "$tools/process_figures.exe" "$1" 2>/dev/null | tr -d '\r') || return 1
+  handles=$(sed -n 's/.*handles=\([0-9]*\).*/\1/p' <<<"$line")
+  pagefile=$(sed -n 's/.*pagefile=\([0-9]*\).*/\1/p' <<<"$line")
+  pid=$(grep -lxF "$1" /proc/[0-9]*/comm 2>/dev/null | head -n 1 | cut -d/ -f3)
+  rss=$([ -n "$pid" ] && awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
+  [ -n "$handles" ] && [ -n "$pagefile" ] && [ -n "$rss" ] || return 1
+  echo "$handles $((pagefile / 1024)) $rss"
+}
+
+# grew_beyond BEFORE AFTER: every figure of AFTER exceeds BEFORE by more than
+# its allowance.
+grew_beyond() {
+  local h0 p0 r0 h1 p1 r1
+  read -r h0 p0 r0 <<<"$1"
+  read -r h1 p1 r1 <<<"$2"
+  [ $((h1 - h0)) -gt $allow_handles ] && [ $((p1 - p0)) -gt $allow_pagefile_kib ] && [ $((r1 - r0)) -gt $allow_rss_kib ]
+}
+
+# within_allowances BEFORE AFTER: no figure grew by more than its allowance.
+within_allowances() {
+  local h0 p0 r0 h1 p1 r1
+  read -r h0 p0 r0 <<<"$1"
+  read -r h1 p1 r1 <<<"$2"
+  [ $((h1 - h0)) -le $allow_handles ] && [ $((p1 - p0)) -le $allow_pagefile_kib ] && [ $((r1 - r0)) -le $allow_rss_kib ]
+}
+
+# ==== The figures move with a program that leaks ====================================================
+mkdir -p "$work/leak"
+wine "$tools/leaker.exe" $leak_handles $leak_mib "$(e2e_winpath "$work/leak")" >/dev/null 2>&1 &
+leaker=$!
+e2e_wait_for "$work/leak/ready" "" 60
+sleep 1
+leak_before=$(figures leaker.exe)
+touch "$work/leak/go"
+e2e_wait_for "$work/leak/leaked" "" 60
+leak_after=$(figures leaker.exe)
+echo "leaker (handles, pagefile KiB, resident KiB): before $leak_before, after $leak_after"
+e2e_check "leaker: each figure shows the leak" grew_beyond "$leak_before" "$leak_after"
+touch "$work/leak/end"
+wait "$leaker"
+
+# ==== The tool through 150 drops and 100 clicks =========================================================
+/usr/bin/python3 "$here/standin_sites.py" --port 80 --lifetime 560 --ready-file "$work/sites.ready" \
+  --home-version 14.3.1 --stats-version 14.3.1 &
+sites=$!
+e2e_wait_for "$work/sites.ready" "" 10
+e2e_game_folder "$game"
+e2e_register_browser 'C:\Game\opened.log'
+mkdir -p "$work/batches"
+sample=$here/data/live_game.bat
+cp "$sample" "$work/batches/good.bat"
+sed 's/if exist "League of Legends.exe" (/if exist "client.exe" (/' "$sample" >"$work/batches/no-markers.bat"
+sed 's/key 123 KR/key 456 KR/' "$sample" >"$work/batches/held.bat"
+e2e_expected_ob "$work/batches/good.bat" >"$work/expected-good.bat"
+
+cp "$E2E_BUILD/bin/Brisvale.exe" "$game/"
+(cd "$work" && wine 'C:\Game\Brisvale.exe' >/dev/null 2>&1; echo $? >"$work/exit") &
+tool=$!
+wine "$tools/window_texts.exe" Brisvale 60000 "$(e2e_winpath "$work/window.txt")" >/dev/null 2>&1
+# centre L,T: screen position of the centre of the unit at client position L,T.
+centre() {
+  sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p" \
+    "$work/window.txt" | head -n 1 | { read -r l t r b && echo $(((l + r) / 2)) $(((t + b) / 2)); }
+}
+read -r drop_x drop_y <<<"$(centre 8,0)"
+read -r link_x link_y <<<"$(centre 112,56)"
+read -r site_x site_y <<<"$(centre 248,56)"
+e2e_check "the window came up with its units" test -n "$drop_x" -a -n "$link_x" -a -n "$site_x" ||
+  { cat "$work/window.txt"; exit 1; }
+
+runs() { grep -c '^cmdline=' "$game/standin_client.log" 2>/dev/null || echo 0; }
+opened() { grep -c 'www.op.gg' "$game/opened.log" 2>/dev/null || echo 0; }
+
+# A batch the tool started is read by cmd while it runs, and a drop then
+# cannot replace ob.bat (the tool keeps the old one and runs nothing). A user
+# who drops again that fast sees the same; here each drop waits until no
+# batch runs, so that every good batch counts.
+batches_done() {
+  local i
+  for i in $(seq 1 200); do
+    grep -qxF cmd.exe /proc/[0-9]*/comm 2>/dev/null || return 0
+    sleep 0.1
+  done
+}
+
+# drop FILE: a real drop; the target answers every drop as not completed, so
+# the source sees 5 (refused) or 0.
+drop() {
+  batches_done
+  "$tools/xdnd_drag" --timeout 15 "$drop_x" "$drop_y" "$1" >"$work/drag.log" 2>&1
+  local rc=$?
+  # The drag source walks the window tree while other programs' windows come
+  # and go; one that vanishes under it ends the drag before it begins.
+  if [ $rc -ne 0 ] && [ $rc -ne 5 ] && grep -q BadWindow "$work/drag.log"; then
+    sleep 0.5
+    "$tools/xdnd_drag" --timeout 15 "$drop_x" "$drop_y" "$1" >"$work/drag.log" 2>&1
+    rc=$?
+  fi
+  [ $rc -eq 0 ] || [ $rc -eq 5 ] || { echo "drop of $1 failed ($rc)"; cat "$work/drag.log"; return 1; }
+}
+
+# held_drop FILE: drops FILE while another program holds ob.bat open.
+held_drop() {
+  rm -f "$work/held"
+  wine "$tools/hold_file.exe" 'C:\Game\ob.bat' 60 "$(e2e_winpath "$work/held")" >/dev/null 2>&1 &
+  local holder=$!
+  e2e_wait_for "$work/held" "held" 30 || { echo "ob.bat could not be held"; kill "$holder"; return 1; }
+  drop "$1"
+  local rc=$?
+  kill "$holder" 2>/dev/null
+  wait "$holder" 2>/dev/null
+  return $rc
+}
+
+# settle GOOD CLICKS: waits until every good drop has started the client and
+# every site click has reached the browser, so both measurements see the
+# tool at rest in the same state.
+settle() {
+  local i
+  for i in $(seq 1 600); do
+    [ "$(runs)" -ge "$1" ] && [ "$(opened)" -ge "$2" ] && break
+    sleep 0.1
+  done
+  sleep 2
+}
+
+failed_steps=0
+good=0
+site_clicks=0
+link_clicks=0
+for i in $(seq 1 150); do
+  case $((i % 3)) in
+    1) drop "$work/batches/good.bat" && good=$((good + 1)) ;;
+    2) drop "$work/batches/no-markers.bat" ;;
+    0) held_drop "$work/batches/held.bat" ;;
+  esac || failed_steps=$((failed_steps + 1))
+  case $((i % 3)) in
+    1) e2e_click "$link_x" "$link_y" && link_clicks=$((link_clicks + 1)) ;;
+    # Each site click waits for the browser it starts, so that no two of
+    # them overlap.
+    2) e2e_click "$site_x" "$site_y" && site_clicks=$((site_clicks + 1)) &&
+         for _ in $(seq 1 100); do [ "$(opened)" -ge $site_clicks ] && break; sleep 0.1; done ;;
+  esac
+  if [ "$i" -eq 10 ]; then
+    settle $good $site_clicks
+    before=$(figures Brisvale.exe)
+    echo "after $i drops (handles, pagefile KiB, resident KiB): $before"
+  fi
+done
+settle $good $site_clicks
+after=$(figures Brisvale.exe)
+echo "after $i drops (handles, pagefile KiB, resident KiB): $after"
+
+e2e_check "every drop and click reached the tool" test "$failed_steps/$link_clicks/$site_clicks" = "0/50/50"
+e2e_check "each good batch started the client once, no other did" test "$(runs)" = 50 || echo "runs: $(runs)"
+e2e_check "each site click opened the site once" test "$(opened)" = 50 || echo "opened: $(opened)"
+e2e_check "the desktop link is there" test -s "$desktop/Brisvale.lnk"
+e2e_check "figures read before and after" test -n "$before" -a -n "$after"
+e2e_check "no figure grew beyond its allowance (+$allow_handles handles, +$allow_pagefile_kib KiB pagefile, +$allow_rss_kib KiB resident)" \
+  within_allowances "$before" "$after"
+
+# The close box: at the caption's right end, one frame width in from the
+# right edge, half a caption down from the top.
+read -r l t r b cx cy <<<"$(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5 \6/p' "$work/window.txt" | tr -d '\r')"
+e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
+e2e_check "closing the window ends the program with 0" \
+  bash -c "$(declare -f e2e_wait_for); e2e_wait_for '$work/exit' '' 30 && test \"\$(cat '$work/exit')\" = 0"
+wait "$tool" 2>/dev/null
+
+kill "$sites" 2>/dev/null
+wait "$sites" 2>/dev/null
+wineserver -k >/dev/null 2>&1
+echo "$e2e_failures check(s) failed"
+[ "$e2e_failures" -eq 0 ]
