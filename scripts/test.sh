@@ -27,7 +27,7 @@ if [ -d tests/fuzz ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRISVALE_FUZZ=ON -DBRISVALE_BUILD_TESTS=ON >/dev/null
   cmake --build "$build/fuzz" -j "$jobs" --target brisvale_fuzzers
-  ctest --test-dir "$build/fuzz" --output-on-failure -L fuzz || status=1
+  ctest --test-dir "$build/fuzz" --output-on-failure -L fuzz -j "$jobs" || status=1
 fi
 
 echo "== Windows tree (MinGW-w64, tests under Wine)"
