@@ -379,18 +379,6 @@ UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op) {
   }
 }
 
-UnitTypeOps UnitOpsFromInterface(UnitInterfaceFn fn) {
-  if (!fn) return {};
-  return {reinterpret_cast<UnitCreateFn>(fn(kUnitOpCreate)), reinterpret_cast<UnitReadFn>(fn(kUnitOpRead)),
-          reinterpret_cast<UnitWriteFn>(fn(kUnitOpWrite))};
-}
-
-UnitTypeOps OpsOf(const UnitTypeRecord& type) {
-  const UnitTypeOps& ops = type.ops;
-  if (ops.create || ops.read || ops.write) return ops;
-  return UnitOpsFromInterface(type.interface_fn);
-}
-
 const UnitTypeRecord* FindUnitType(TypeCode code) {
   for (int i = 0; i < g_type_count; ++i)
     if (g_types[i]->code == code) return g_types[i];

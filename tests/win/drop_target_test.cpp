@@ -220,8 +220,7 @@ class DropTargetTest : public ::testing::Test {
     info.common = &common;
     info.data = data;
     info.data_size = size;
-    auto create = reinterpret_cast<bv::UnitCreateFn>(bv::DropTargetType().interface_fn(bv::kUnitOpCreate));
-    return create(info);
+    return bv::OpsOf(bv::DropTargetType()).create(info);
   }
 
   bool Register(HWND h) {

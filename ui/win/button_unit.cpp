@@ -41,7 +41,7 @@ class ButtonUnit : public NativeUnit {
   }
 
   void OnCommand(WORD code) override {
-    if (code == BN_CLICKED) RaisePlainEvent(this, 0);
+    if (code == BN_CLICKED) RaisePlainEvent(this, button_event::kClick);
   }
 };
 
@@ -117,18 +117,11 @@ RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-UnitOpFn ButtonInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateButton);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteButtonProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadButtonProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kButtonOps{CreateButton, ReadButtonProperty, WriteButtonProperty};
 
 }  // namespace
 
-const UnitTypeRecord kButtonType = {"Button",          kUnitButton,          kButtonTypeFlags,
-                                    kButtonPropertyTypes, button_prop::kCount, ButtonInterface};
+const UnitTypeRecord kButtonType = TypedUnitType<kButtonOps>("Button", kUnitButton, kButtonTypeFlags,
+                                                             kButtonPropertyTypes, button_prop::kCount);
 
 }  // namespace bv::win

@@ -213,20 +213,13 @@ RawProperty ReadDropTarget(UnitObject* object, std::int32_t index) {
   return raw;
 }
 
-UnitOpFn DropTargetInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateDropTarget);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteDropTarget);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadDropTarget);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kDropTargetOps{CreateDropTarget, ReadDropTarget, WriteDropTarget};
 
 const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
                                                       kPropTypeLogical};
 
-const UnitTypeRecord kDropTargetType = {"DropTarget", kUnitDropTarget, 0x80008040, kPropertyTypes,
-                                        kDropKindCount, DropTargetInterface};
+const UnitTypeRecord kDropTargetType = TypedUnitType<kDropTargetOps>("DropTarget", kUnitDropTarget, 0x80008040,
+                                                                     kPropertyTypes, kDropKindCount);
 
 const CommandInfo kCommands[] = {{"RegisterDrop", RegisterDrop}};
 const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullptr};
@@ -243,7 +236,7 @@ KestDropTarget* DropTargetOf(UnitObject* object) {
 }
 
 void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  *result = ValueRecord::Bool(false);
+  result->SetBool(false);
   if (argc < 1) return;
   auto* unit = dynamic_cast<DropTargetUnit*>(UnitObjectOrFail(args[0].value, args[0].high));
   if (!unit || unit->has_registered) return;
@@ -260,7 +253,7 @@ void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* arg
   unit->has_registered = true;
   unit->registered = window;
   unit->registration_made = SUCCEEDED(RegisterDragDrop(window, &unit->kest));
-  *result = ValueRecord::Bool(unit->registration_made);
+  result->SetBool(unit->registration_made);
 }
 
 void DropTargetUnit::FreeWhenUnused() {

@@ -1,7 +1,7 @@
 // The EditBox unit: a system edit control. The box hands back exactly the
-// bytes last written into it, even bytes the system code page cannot show,
-// for as long as the user has not edited the control since: the logic keeps
-// markers and whole batch files in edit boxes and cuts them byte for byte.
+// bytes last written into it, even bytes that are not GBK text, for as long
+// as the user has not edited the control since: the logic keeps markers and
+// whole batch files in edit boxes and cuts them byte for byte.
 //
 // A box whose own style is hidden keeps what is written back from the control
 // until it is shown or something works on its text: a multi-line control
@@ -223,7 +223,7 @@ class EditBoxUnit : public NativeUnit {
   }
 
   void OnCommand(WORD code) override {
-    if (code == EN_CHANGE && !setting_text) RaisePlainEvent(this, 0);
+    if (code == EN_CHANGE && !setting_text) RaisePlainEvent(this, edit_event::kContentChanged);
   }
 
   HBRUSH OnControlColour(HDC dc) override {
@@ -363,18 +363,11 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-UnitOpFn EditBoxInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateEditBox);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteEditBoxProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadEditBoxProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kEditBoxOps{CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty};
 
 }  // namespace
 
-const UnitTypeRecord kEditBoxType = {"EditBox",          kUnitEditBox,          kEditBoxTypeFlags,
-                                     kEditBoxPropertyTypes, edit_prop::kCount, EditBoxInterface};
+const UnitTypeRecord kEditBoxType = TypedUnitType<kEditBoxOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags,
+                                                               kEditBoxPropertyTypes, edit_prop::kCount);
 
 }  // namespace bv::win

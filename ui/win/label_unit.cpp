@@ -215,18 +215,11 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-UnitOpFn LabelInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateLabel);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteLabelProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadLabelProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kLabelOps{CreateLabel, ReadLabelProperty, WriteLabelProperty};
 
 }  // namespace
 
-const UnitTypeRecord kLabelType = {"Label",          kUnitLabel,          kLabelTypeFlags,
-                                   kLabelPropertyTypes, label_prop::kCount, LabelInterface};
+const UnitTypeRecord kLabelType = TypedUnitType<kLabelOps>("Label", kUnitLabel, kLabelTypeFlags,
+                                                           kLabelPropertyTypes, label_prop::kCount);
 
 }  // namespace bv::win

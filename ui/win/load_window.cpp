@@ -37,8 +37,8 @@ const UnitTypeRecord* TypeOf(const UnitSlot& slot) {
 
 UnitObject* CreateUnit(WindowId window, const UnitSlot& slot, UnitObject* parent, const CommonState& common) {
   const UnitTypeRecord* type = TypeOf(slot);
-  if (!type || !type->interface_fn) return nullptr;
-  auto create = reinterpret_cast<UnitCreateFn>(type->interface_fn(kUnitOpCreate));
+  if (!type) return nullptr;
+  const UnitCreateFn create = OpsOf(*type).create;
   if (!create) return nullptr;
   UnitCreateInfo info;
   info.type = type;
@@ -146,10 +146,10 @@ void LoadWindow(WindowId window) {
   UnblockEvents();
 
   const UnitId self = slots[0].tmpl->id;
-  RaiseWindowEvent(window, self, 0);
+  RaiseWindowEvent(window, self, window_event::kCreated);
   if (!WindowStillOpen(window)) return;
-  RaiseWindowEvent(window, self, 3);
-  if (WindowStillOpen(window)) RaiseWindowEvent(window, self, 4);
+  RaiseWindowEvent(window, self, window_event::kAfterCreated);
+  if (WindowStillOpen(window)) RaiseWindowEvent(window, self, window_event::kBeforeShown);
   if (!WindowStillOpen(window)) return;
 
   if (slots[0].stored.flags & kUnitVisible) {

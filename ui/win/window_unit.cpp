@@ -34,7 +34,7 @@ class WindowUnit : public NativeUnit {
         // also have destroyed the window, and this object with it: from here
         // on only the handle is used.
         HWND self = hwnd();
-        PlainEventRecord record = RaisePlainEvent(this, 1);
+        PlainEventRecord record = RaisePlainEvent(this, window_event::kClose);
         if (IsWindow(self) && !(record.has_result && record.result == 0)) DestroyWindow(self);
         *result = 0;
         return true;
@@ -122,21 +122,14 @@ RawProperty ReadWindowProperty(UnitObject* object, std::int32_t index) {
   return {};
 }
 
-UnitOpFn WindowInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateWindowUnit);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteWindowProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadWindowProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kWindowOps{CreateWindowUnit, ReadWindowProperty, WriteWindowProperty};
 
 WindowUnit* AsWindow(UnitObject* object) { return dynamic_cast<WindowUnit*>(object); }
 
 }  // namespace
 
-const UnitTypeRecord kWindowType = {"window",          kUnitWindow,          kWindowTypeFlags,
-                                    kWindowPropertyTypes, window_prop::kCount, WindowInterface};
+const UnitTypeRecord kWindowType = TypedUnitType<kWindowOps>("window", kUnitWindow, kWindowTypeFlags,
+                                                             kWindowPropertyTypes, window_prop::kCount);
 
 }  // namespace win
 
