@@ -109,18 +109,10 @@ class LabelUnit : public NativeUnit {
 };
 
 UnitObject* CreateLabel(const UnitCreateInfo& info) {
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = UnitWindowProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kLabelClass;
-    atom = RegisterClassExW(&wc);
-    if (!atom) return nullptr;
-  }
+  WindowClassSpec spec;
+  spec.name = kLabelClass;
+  spec.style = CS_HREDRAW | CS_VREDRAW;
+  if (!EnsureWindowClass(spec)) return nullptr;
   auto* parent = static_cast<NativeUnit*>(info.parent);
   if (!parent || !parent->hwnd() || !info.common) return nullptr;
 

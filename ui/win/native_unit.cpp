@@ -37,6 +37,28 @@ FontRecord RecordOf(const LOGFONTW& lf) {
 
 HINSTANCE ModuleInstance() { return GetModuleHandleW(nullptr); }
 
+bool EnsureWindowClass(const WindowClassSpec& spec) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(ModuleInstance(), spec.name, &wc)) return true;
+  wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = spec.style;
+  wc.lpfnWndProc = spec.proc;
+  wc.hInstance = ModuleInstance();
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = spec.background;
+  wc.lpszClassName = spec.name;
+  if (spec.icon_resource) {
+    const LPCWSTR icon = MAKEINTRESOURCEW(spec.icon_resource);
+    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  return RegisterClassExW(&wc) != 0;
+}
+
 NativeUnit* UnitOf(HWND hwnd) { return hwnd ? static_cast<NativeUnit*>(GetPropW(hwnd, kUnitProp)) : nullptr; }
 
 NativeUnit::~NativeUnit() {
@@ -76,7 +98,7 @@ LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     unit->native = nullptr;
     // The model may look at the object while it forgets it; free it after.
     ReportUnitGone(unit->window_id, unit->unit_id);
-    delete unit;
+    unit->OnWindowGone();
     return r;
   }
 

@@ -36,6 +36,13 @@ class NativeUnit : public UnitObject {
   // new native window can take).
   void DetachAndDestroy();
 
+  // The one place where a unit object ends: its native window has gone and
+  // the model has forgotten the unit. A unit that something outside the
+  // model may still be using (the drop target, during a drop and while the
+  // platform holds references to it) overrides this and ends itself once the
+  // last use is over.
+  virtual void OnWindowGone() { delete this; }
+
   WNDPROC next_proc = DefWindowProcW;
   bool detaching = false;
   HFONT own_font = nullptr;
@@ -47,6 +54,18 @@ NativeUnit* UnitOf(HWND hwnd);
 
 // Window class shared by the units the runtime draws itself.
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// A window class of this module with the arrow cursor.
+struct WindowClassSpec {
+  const wchar_t* name = nullptr;
+  WNDPROC proc = UnitWindowProc;
+  UINT style = 0;
+  HBRUSH background = nullptr;
+  int icon_resource = 0;  // 0: the platform's default icon
+};
+// Registers the class on first use; later calls find it there. False when it
+// can be had neither way.
+bool EnsureWindowClass(const WindowClassSpec& spec);
 
 // Raises plain event `event` of the unit without arguments; answers the record.
 PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event);

@@ -49,33 +49,16 @@ class WindowUnit : public NativeUnit {
   }
 };
 
-WNDCLASSEXW WindowClass(std::int32_t icon_resource) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = UnitWindowProc;
-  wc.hInstance = ModuleInstance();
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
-  wc.lpszClassName = kWindowClass;
-  if (icon_resource) {
-    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  }
-  return wc;
-}
-
 UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   WindowTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const WindowTypeData*>(info.data);
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSEXW wc = WindowClass(data.icon_resource);
-    atom = RegisterClassExW(&wc);
-    if (!atom) return nullptr;
-  }
+  // The class, and with it the icon, comes from the first window made.
+  WindowClassSpec spec;
+  spec.name = kWindowClass;
+  spec.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+  spec.icon_resource = data.icon_resource;
+  if (!EnsureWindowClass(spec)) return nullptr;
 
   DWORD style = WS_OVERLAPPED | WS_CLIPCHILDREN;
   DWORD ex_style = 0;
