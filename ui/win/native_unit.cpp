@@ -76,15 +76,6 @@ void NativeUnit::Bind(HWND h, bool subclass) {
   }
 }
 
-void NativeUnit::DetachAndDestroy() {
-  HWND h = hwnd();
-  if (!h) return;
-  detaching = true;
-  DestroyWindow(h);
-  detaching = false;
-  native = nullptr;
-}
-
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   NativeUnit* unit = UnitOf(hwnd);
   if (!unit) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -94,7 +85,6 @@ LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT r = CallWindowProcW(next, hwnd, msg, wp, lp);
     RemovePropW(hwnd, kUnitProp);
     if (next != DefWindowProcW) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
-    if (unit->detaching) return r;
     unit->native = nullptr;
     // The model may look at the object while it forgets it; free it after.
     ReportUnitGone(unit->window_id, unit->unit_id);
@@ -195,13 +185,6 @@ DWORD CommonChildStyles(const CommonState& common) {
   if (common.flags & kUnitDisabled) style |= WS_DISABLED;
   if (common.flags & kUnitFocusable) style |= WS_TABSTOP;
   return style;
-}
-
-RECT ChildRect(HWND hwnd) {
-  RECT rc{};
-  GetWindowRect(hwnd, &rc);
-  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
-  return rc;
 }
 
 RawProperty RawText(const std::string& text) {

@@ -31,11 +31,6 @@ class NativeUnit : public UnitObject {
   // Binds the object to a native window it created; for a system control class
   // the control's own procedure keeps running behind ours.
   void Bind(HWND hwnd, bool subclass);
-  // Destroys the native window without reporting the unit gone: the object
-  // stays and the caller gives it a new native window (properties that only a
-  // new native window can take).
-  void DetachAndDestroy();
-
   // The one place where a unit object ends: its native window has gone and
   // the model has forgotten the unit. A unit that something outside the
   // model may still be using (the drop target, during a drop and while the
@@ -44,7 +39,6 @@ class NativeUnit : public UnitObject {
   virtual void OnWindowGone() { delete this; }
 
   WNDPROC next_proc = DefWindowProcW;
-  bool detaching = false;
   HFONT own_font = nullptr;
   ~NativeUnit() override;
 };
@@ -80,10 +74,8 @@ FontRecord DefaultGuiFontRecord();
 // Replaces the unit's own font and hands it to its native window.
 void ApplyFont(NativeUnit* unit, const FontRecord* record);
 
-// Child-window rectangle and state as the common fields ask for.
+// Child-window styles as the common fields ask for.
 DWORD CommonChildStyles(const CommonState& common);
-// Rectangle of a child in its parent's client coordinates.
-RECT ChildRect(HWND hwnd);
 
 // Raw property helpers.
 RawProperty RawText(const std::string& text);
