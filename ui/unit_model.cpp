@@ -7,6 +7,7 @@
 #include "runtime/program.h"
 #include "runtime/service.h"
 #include "runtime/texts.h"
+#include "ui/unit_offer.h"
 #include "ui/unit_platform.h"
 
 namespace bv {

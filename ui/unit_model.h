@@ -301,9 +301,6 @@ UnitObject* UnitObjectOrFail(WindowId window, UnitId unit);
 // The unit reports that its native window is gone (service 2000).
 void ReportUnitGone(WindowId window, UnitId unit);
 
-// Adds services 2000, 2006, 2007, 2008, 2009, 2010 and 2031 to the runtime
-// service entry.
-void RegisterUnitServices();
 
 // ---- For the window loader, the window unit and the program frame ----------------------
 

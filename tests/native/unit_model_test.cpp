@@ -14,6 +14,7 @@
 #include "runtime/value.h"
 #include "ui/posix/fake_native.h"
 #include "ui/unit_model.h"
+#include "ui/unit_offer.h"
 
 namespace bv {
 namespace {

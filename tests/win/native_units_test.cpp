@@ -10,6 +10,7 @@
 #include "tests/win/support/program_scenario.h"
 #include "tests/win/support/win_test.h"
 #include "ui/frame.h"
+#include "ui/unit_offer.h"
 #include "ui/unit_types.h"
 #include "ui/win/core_unit_types.h"
 

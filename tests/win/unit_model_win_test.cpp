@@ -11,6 +11,7 @@
 #include "tests/win/support/fake_window_units.h"
 #include "tests/win/support/win_test.h"
 #include "ui/unit_model.h"
+#include "ui/unit_offer.h"
 
 namespace bv {
 void MarkDestroyPending(UnitObject*) {}

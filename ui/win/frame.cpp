@@ -17,6 +17,7 @@
 #include "runtime/value.h"
 #include "runtime/win/wide_text.h"
 #include "ui/frame.h"
+#include "ui/unit_offer.h"
 #include "ui/win/native_unit.h"
 #include "ui/win/program_libraries.h"
 

@@ -23,7 +23,9 @@ class WindowUnit : public NativeUnit {
  public:
   std::string title;
   bool destroy_pending = false;
-  // Windows that showing this window modally disabled, with their earlier state.
+  // Windows that showing this window modally disabled, with their earlier
+  // state: part of the runtime's offer to units (ui/unit_offer.h); this
+  // program shows no window modally.
   std::vector<std::pair<HWND, bool>> modal_disabled;
 
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override {
