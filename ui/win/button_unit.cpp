@@ -106,13 +106,7 @@ RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
     case button_prop::kCaption: return RawText(unit->caption);
     case button_prop::kAlignment: return RawWord(static_cast<std::uint32_t>(unit->alignment));
     case button_prop::kVerticalAlignment: return RawWord(static_cast<std::uint32_t>(unit->vertical_alignment));
-    case button_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case button_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     default: return {};
   }
 }

@@ -325,13 +325,7 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
     case edit_prop::kBorder: return word(p.border);
     case edit_prop::kTextColour: return RawWord(p.text_colour);
     case edit_prop::kBackColour: return RawWord(p.back_colour);
-    case edit_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case edit_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     case edit_prop::kHideSelection: return RawWord(p.hide_selection ? 1 : 0);
     case edit_prop::kMaxLength: return word(p.max_length);
     case edit_prop::kMultiLine: return RawWord(p.multi_line ? 1 : 0);

@@ -190,13 +190,7 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
     case label_prop::kCaption: return RawText(unit->caption);
     case label_prop::kEffect: return RawWord(static_cast<std::uint32_t>(unit->effect));
     case label_prop::kBorder: return RawWord(static_cast<std::uint32_t>(unit->border));
-    case label_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case label_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     case label_prop::kTextColour: return RawWord(unit->text_colour);
     case label_prop::kBackColour: return RawWord(unit->back_colour);
     case label_prop::kPicture: return RawData(unit->picture);

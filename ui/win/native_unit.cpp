@@ -187,6 +187,14 @@ DWORD CommonChildStyles(const CommonState& common) {
   return style;
 }
 
+RawProperty RawFont(const FontRecord* own, FontRecord* scratch) {
+  *scratch = own ? *own : DefaultGuiFontRecord();
+  RawProperty raw;
+  raw.data = scratch;
+  raw.size = sizeof(FontRecord);
+  return raw;
+}
+
 RawProperty RawText(const std::string& text) {
   RawProperty raw;
   raw.data = text.c_str();

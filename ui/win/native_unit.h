@@ -78,6 +78,9 @@ void ApplyFont(NativeUnit* unit, const FontRecord* record);
 DWORD CommonChildStyles(const CommonState& common);
 
 // Raw property helpers.
+// A unit's font as read: its own record, else the default GUI font's; the
+// record lives in `scratch` while the model reads it.
+RawProperty RawFont(const FontRecord* own, FontRecord* scratch);
 RawProperty RawText(const std::string& text);
 RawProperty RawWord(std::uint64_t word);
 RawProperty RawData(const std::string& bytes);
