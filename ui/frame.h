@@ -30,11 +30,6 @@ void LoadWindow(WindowId window);
 // Runs the message loop while a program window exists; returns at once when none does.
 void RunMessageLoop();
 
-// Units may ask to be called in the loop's idle phase while their native window
-// exists (newest first; entries whose window is gone are dropped).
-using IdleCallback = void (*)(void* arg);
-void AddIdleCallback(void* native_window, IdleCallback fn, void* arg);
-
 // The executable's folder and file name as the runtime split them (valid after
 // InitializeProgram).
 const char* ProgramFolder();

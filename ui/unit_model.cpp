@@ -7,6 +7,7 @@
 #include "runtime/program.h"
 #include "runtime/service.h"
 #include "runtime/texts.h"
+#include "ui/unit_offer.h"
 #include "ui/unit_platform.h"
 
 namespace bv {
@@ -377,18 +378,6 @@ UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op) {
     case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ops.read);
     default: return nullptr;
   }
-}
-
-UnitTypeOps UnitOpsFromInterface(UnitInterfaceFn fn) {
-  if (!fn) return {};
-  return {reinterpret_cast<UnitCreateFn>(fn(kUnitOpCreate)), reinterpret_cast<UnitReadFn>(fn(kUnitOpRead)),
-          reinterpret_cast<UnitWriteFn>(fn(kUnitOpWrite))};
-}
-
-UnitTypeOps OpsOf(const UnitTypeRecord& type) {
-  const UnitTypeOps& ops = type.ops;
-  if (ops.create || ops.read || ops.write) return ops;
-  return UnitOpsFromInterface(type.interface_fn);
 }
 
 const UnitTypeRecord* FindUnitType(TypeCode code) {

@@ -170,9 +170,6 @@ template <const UnitTypeOps& Ops>
 UnitOpFn UnitInterface(std::int32_t op) {
   return UnitOpByNumber(Ops, op);
 }
-// The typed face read back from an interface function: the one place where an
-// operation number turns into a typed function.
-UnitTypeOps UnitOpsFromInterface(UnitInterfaceFn fn);
 
 struct UnitTypeRecord {
   const char* name;                      // "window", "EditBox", ...
@@ -180,22 +177,19 @@ struct UnitTypeRecord {
   std::uint32_t flags;
   const std::int32_t* property_types;    // PropertyType of each type-specific property, from number 8
   std::int32_t property_count;
-  UnitInterfaceFn interface_fn;          // the contract's face
-  // The typed face. Records made by TypedUnitType carry it; a record that
-  // names only its interface function leaves it empty and OpsOf reads it
-  // from that function.
-  UnitTypeOps ops = {};
+  UnitInterfaceFn interface_fn;          // the contract's face, handed out to units
+  UnitTypeOps ops;                       // the typed face C++ code calls
 };
 
-// A type record whose interface function is derived from its typed face.
+// A type record whose interface function is derived from its typed face, so
+// the two faces cannot disagree. Every record is made this way.
 template <const UnitTypeOps& Ops>
 constexpr UnitTypeRecord TypedUnitType(const char* name, TypeCode code, std::uint32_t flags,
                                        const std::int32_t* property_types, std::int32_t property_count) {
   return {name, code, flags, property_types, property_count, &UnitInterface<Ops>, Ops};
 }
 
-// The typed face of a type, whichever way its record was made.
-UnitTypeOps OpsOf(const UnitTypeRecord& type);
+inline const UnitTypeOps& OpsOf(const UnitTypeRecord& type) { return type.ops; }
 
 // The unit types the program knows (a table of data; see unit_types).
 const UnitTypeRecord* FindUnitType(TypeCode code);
@@ -307,9 +301,6 @@ UnitObject* UnitObjectOrFail(WindowId window, UnitId unit);
 // The unit reports that its native window is gone (service 2000).
 void ReportUnitGone(WindowId window, UnitId unit);
 
-// Adds services 2000, 2006, 2007, 2008, 2009, 2010 and 2031 to the runtime
-// service entry.
-void RegisterUnitServices();
 
 // ---- For the window loader, the window unit and the program frame ----------------------
 

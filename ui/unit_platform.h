@@ -1,8 +1,9 @@
 // What the unit model needs from native windows: geometry, visibility and
 // enabled state for the common properties, destruction, stacking place and
-// focus for rebuilding a unit, the thread's waiting messages for services 2009
-// and 2010, and the default GUI font's record. Implemented in ui/win/ for the
-// product and in ui/posix/ as an in-memory stand-in for the native tests.
+// focus for rebuilding a unit, the thread's waiting messages (services 2009
+// and 2010, and the window load), and the default GUI font's record.
+// Implemented in ui/win/ for the product and in ui/posix/ as an in-memory
+// stand-in for the native tests.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,9 @@ void NativeFocus(void* native);
 // Whether `native` has child windows.
 bool NativeHasChildren(void* native);
 
-// Processes the thread's waiting messages, stopping before a quit request.
+// Processes the thread's waiting messages, stopping before a quit request and
+// after a bounded number, so that a window posting to itself cannot hold the
+// caller.
 void ProcessWaitingMessages();
 
 // The platform's logical-font record of the default GUI font.

@@ -20,11 +20,6 @@ const char* PathArg(const ValueRecord* args, std::int32_t argc, int i) {
   return t ? t : "";
 }
 
-void SetBool(ValueRecord* result, bool v) {
-  result->value = v ? 1 : 0;
-  result->type = kTypeBool;
-}
-
 bool WriteAll(HANDLE file, const void* data, std::int32_t size) {
   if (size <= 0) return true;
   DWORD written = 0;
@@ -60,8 +55,7 @@ void GetCurrentDir(ValueRecord* result, std::int32_t, const ValueRecord*) {
   // does not fit, however short its wide form.
   const DWORD n = wide::GetCurrentDirectoryGbk(MAX_PATH, buffer);
   if (n == 0 || n >= MAX_PATH) buffer[0] = '\0';
-  result->SetPointer(CopyText(buffer));
-  result->type = kTypeText;
+  result->SetText(CopyText(buffer));
 }
 
 void FileExists(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
@@ -69,11 +63,11 @@ void FileExists(ValueRecord* result, std::int32_t argc, const ValueRecord* args)
   HANDLE search = wide::FindFirstFileGbk(PathArg(args, argc, 0), &found);
   const bool exists = search != INVALID_HANDLE_VALUE;
   if (exists) FindClose(search);
-  SetBool(result, exists);
+  result->SetBool(exists);
 }
 
 void LoadFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->type = kTypeByteSet;
+  result->SetByteSet(nullptr);
   const char* path = PathArg(args, argc, 0);
   if (!*path) return;
   HANDLE file = wide::CreateFileGbk(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -113,11 +107,11 @@ void LoadFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   }
   const ByteSetHeader header{1, total};
   std::memcpy(block, &header, sizeof header);
-  result->SetPointer(block);
+  result->SetByteSet(block);
 }
 
 void SaveFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  SetBool(result, false);
+  result->SetBool(false);
   const char* path = PathArg(args, argc, 0);
   if (!*path) return;
   HANDLE file = wide::CreateFileGbk(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -136,11 +130,11 @@ void SaveFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
       return;
     }
   }
-  SetBool(result, CloseHandle(file) != 0);
+  result->SetBool(CloseHandle(file) != 0);
 }
 
 void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  SetBool(result, false);
+  result->SetBool(false);
   std::int32_t mode = 2;
   if (ArgGiven(args, argc, 2)) {
     mode = args[2].AsInt();
@@ -163,11 +157,11 @@ void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  SetBool(result, true);
+  result->SetBool(true);
 }
 
 void InfoBox(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->type = kTypeInt;
+  result->SetInt(0);
   const ValueRecord message = argc > 0 ? args[0] : ValueRecord{};
   char* converted = nullptr;
   const char* text = "";
@@ -183,7 +177,7 @@ void InfoBox(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
   const int pressed = wide::MessageBoxGbk(nullptr, text, title, style);
   Release(converted);
-  result->value = static_cast<std::uint32_t>(ButtonResult(pressed));
+  result->SetInt(ButtonResult(pressed));
 }
 
 }  // namespace bv

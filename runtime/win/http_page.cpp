@@ -118,8 +118,10 @@ bool HasHighByte(const char* s) {
   return false;
 }
 
-// Steps 2 to 14 of a fetch; whatever `page` holds when this returns is the
-// result.
+// One fetch, from the address as given to the last byte read: canonical form,
+// its parts, the client, the connection with its proxy settings, the request
+// and the reads. A step that fails ends the fetch; whatever `page` holds when
+// this returns is the result.
 void Fetch(const char* address, PageBuffer& page) {
   // Canonical form: "." and ".." resolved, unsafe characters kept as they are.
   // Where the platform would change the bytes of GBK text, such an address is
@@ -245,8 +247,7 @@ void Fetch(const char* address, PageBuffer& page) {
 }  // namespace
 
 void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->type = kTypeByteSet;
-  result->SetPointer(nullptr);
+  result->SetByteSet(nullptr);
   const char* address = ArgText(args, argc, 0);
   if (!address || !address[0]) return;
   PageBuffer page;
@@ -257,7 +258,7 @@ void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args
     // handles, and what arrived is still returned.
   }
   // The page's block already has the byte-set layout; it becomes the result.
-  result->SetPointer(page.TakeByteSet());
+  result->SetByteSet(page.TakeByteSet());
 }
 
 }  // namespace bv

@@ -75,6 +75,7 @@ struct ComRef {
 }  // namespace
 
 void GetSpecialFolder(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
+  result->SetText(nullptr);
   char buf[kPathBuffer + 1] = {};
   DWORD n = FolderPath(ArgInt(args, argc, 0), buf);
   if (n == 0) return;
@@ -85,11 +86,11 @@ void GetSpecialFolder(ValueRecord* result, std::int32_t argc, const ValueRecord*
     buf[n++] = '\\';
     buf[n] = '\0';
   }
-  result->SetPointer(MakeText(buf, static_cast<std::int32_t>(n)));
+  result->SetText(MakeText(buf, static_cast<std::int32_t>(n)));
 }
 
 void CreateShortcut(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  result->value = 0;
+  result->SetBool(false);
   const char* link = ArgText(args, argc, 0);
   // A link without a name would land as a bare ".lnk" in the current folder.
   if (!link || !*link) return;
@@ -117,7 +118,7 @@ void CreateShortcut(ValueRecord* result, std::int32_t argc, const ValueRecord* a
   std::string name(link);
   if (name.find('.') == std::string::npos) name += ".lnk";
 
-  if (SUCCEEDED(file.p->Save(wide::Wide(name.c_str()).c_str(), TRUE))) result->value = 1;
+  if (SUCCEEDED(file.p->Save(wide::Wide(name.c_str()).c_str(), TRUE))) result->SetBool(true);
 }
 
 void OpenUrl(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {

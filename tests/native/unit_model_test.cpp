@@ -14,6 +14,7 @@
 #include "runtime/value.h"
 #include "ui/posix/fake_native.h"
 #include "ui/unit_model.h"
+#include "ui/unit_offer.h"
 
 namespace bv {
 namespace {
@@ -452,31 +453,6 @@ TEST(UnitTypeFaces, InterfaceFunctionHandsOutTheTypedOpsByOperationNumber) {
   EXPECT_EQ(fn(kUnitOpRead), reinterpret_cast<UnitOpFn>(ReadFake));
   for (std::int32_t op : {-1, 0, 2, 3, 5, 7}) EXPECT_EQ(fn(op), nullptr) << "operation " << op;
   EXPECT_EQ(kFakeLabelType.ops.read, ReadFake);
-}
-
-TEST(UnitTypeFaces, RecordNamingOnlyItsInterfaceFunctionYieldsTheSameOps) {
-  const UnitTypeRecord by_number{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, UnitInterface<kFakeOps>};
-  const UnitTypeOps ops = OpsOf(by_number);
-  EXPECT_EQ(ops.create, CreateFake);
-  EXPECT_EQ(ops.read, ReadFake);
-  EXPECT_EQ(ops.write, WriteFake);
-  const UnitTypeRecord bare{"Bare", UnitTypeCode(0, 21), 0, nullptr, 0, nullptr};
-  EXPECT_EQ(OpsOf(bare).create, nullptr);
-  EXPECT_EQ(OpsOf(bare).read, nullptr);
-}
-
-TEST_F(UnitModel, ModelReachesARecordNamingOnlyItsInterfaceFunction) {
-  static const UnitTypeRecord kByNumber{"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount,
-                                        UnitInterface<kFakeOps>};
-  RegisterUnitType(&kByNumber);
-  InstallProgramWindows(kWindows, 1, kHandlers, 2);
-  Load();
-  Write(kLab, 8 + kCaption, ValueRecord::TextOf("abc"));
-  ValueRecord read = Read(kLab, 8 + kCaption);
-  EXPECT_EQ(TextOf(read), "abc");
-  Release(read.AsText());
-  Write(kLab, 8 + kRebuildMe, ValueRecord::Int(1));
-  EXPECT_EQ(Live(kLab)->generation, 1) << "the rebuild found the create operation";
 }
 
 // ---- Events ---------------------------------------------------------------------------------

@@ -142,18 +142,22 @@ void OnDropped(const bv::EventCall& call) {
 const bv::EventHandler kHandlers[] = {OnDropped<0>, OnDropped<1>, OnDropped<2>, OnDropped<3>};
 const bv::EventBindingTemplate kBindings[] = {{kDrop, 0, 0}, {kDrop, 1, 1}, {kDrop, 2, 2}, {kDrop, 3, 3}};
 
-// Whether the process heap holds `p` as a block in use, found by walking the
-// heap (a freed block is never read).
+// Whether some heap of the process holds `p` as a block in use, found by
+// walking the heaps (a freed block is never read): the process heap holds the
+// runtime's blocks, the C runtime's heap the unit objects.
 bool HeapBlockInUse(const void* p) {
-  HANDLE heap = GetProcessHeap();
-  PROCESS_HEAP_ENTRY e{};
-  bool found = false;
-  HeapLock(heap);
-  while (HeapWalk(heap, &e)) {
-    if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && e.lpData == p) found = true;
+  HANDLE heaps[64];
+  const DWORD n = GetProcessHeaps(64, heaps);
+  for (DWORD i = 0; i < n && i < 64; ++i) {
+    PROCESS_HEAP_ENTRY e{};
+    bool found = false;
+    HeapLock(heaps[i]);
+    while (HeapWalk(heaps[i], &e))
+      if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && e.lpData == p) found = true;
+    HeapUnlock(heaps[i]);
+    if (found) return true;
   }
-  HeapUnlock(heap);
-  return found;
+  return false;
 }
 
 class OleEnvironment : public ::testing::Environment {
@@ -220,8 +224,7 @@ class DropTargetTest : public ::testing::Test {
     info.common = &common;
     info.data = data;
     info.data_size = size;
-    auto create = reinterpret_cast<bv::UnitCreateFn>(bv::DropTargetType().interface_fn(bv::kUnitOpCreate));
-    return create(info);
+    return bv::OpsOf(bv::DropTargetType()).create(info);
   }
 
   bool Register(HWND h) {
@@ -571,6 +574,33 @@ TEST_F(DropTargetTest, HandlerDestroyingTheWindowEndsTheDrop) {
   ASSERT_EQ(g_seen.size(), 1u) << "nothing is delivered for a unit that is gone";
   EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), nullptr);
   target_->Release();  // the last outside reference: the unit goes now
+}
+
+
+// The unit ends in one place, after its window: at once when nothing else
+// uses it, else when the platform lets go of its last reference.
+TEST_F(DropTargetTest, UnitOutlivesItsWindowUntilThePlatformLetsGo) {
+  ASSERT_TRUE(Register(g_parent));
+  const void* object = unit_;
+  ASSERT_TRUE(HeapBlockInUse(object)) << "the heap walk must see the unit";
+  target_->AddRef();  // as the platform holds a registered target
+  DestroyWindow(static_cast<HWND>(unit_->native));
+  EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), nullptr) << "the model has forgotten it";
+  EXPECT_TRUE(HeapBlockInUse(object)) << "a reference is still out";
+  EXPECT_EQ(RevokeDragDrop(g_parent), DRAGDROP_E_NOTREGISTERED) << "its registration went with the window";
+  TestData d;
+  d.Files({"C:\late"});
+  Drag(&d, 0, DROPEFFECT_COPY);
+  EXPECT_TRUE(g_seen.empty()) << "nothing is delivered for a unit that is gone";
+  EXPECT_EQ(target_->Release(), 1u);
+  EXPECT_FALSE(HeapBlockInUse(object)) << "the last outside reference ends it";
+
+  bv::UnitObject* plain = Create(nullptr, 0);
+  ASSERT_NE(plain, nullptr);
+  bv::AttachUnitObject(kWin, kDrop, plain);
+  const void* second = plain;
+  DestroyWindow(static_cast<HWND>(plain->native));
+  EXPECT_FALSE(HeapBlockInUse(second)) << "unused, it ends with its window";
 }
 
 TEST_F(DropTargetTest, DataBlockDecidesWhetherTheUnitIsCreated) {

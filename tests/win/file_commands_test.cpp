@@ -154,6 +154,23 @@ TEST(LoadFile, EmptyMissingAndEmptyPathGiveNull) {
   EXPECT_EQ(Load(dir.path()), nullptr) << "a directory has no bytes to give";
 }
 
+// A caller that reads the type word sees what the value words hold, whether
+// the command succeeded or not.
+TEST(FileCommands, ResultsCarryTheirTypeWordOnSuccessAndFailure) {
+  bvtest::TempDir dir;
+  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("one"), "1"));
+  ValueRecord here = Call(bv::GetCurrentDir, {});
+  EXPECT_EQ(here.type, bv::kTypeText);
+  bv::Release(here.AsText());
+  EXPECT_EQ(Call(bv::FileExists, {T(dir.File("missing"))}).type, bv::kTypeBool);
+  ValueRecord loaded = Call(bv::LoadFile, {T(dir.File("one"))});
+  EXPECT_EQ(loaded.type, bv::kTypeByteSet);
+  bv::Release(loaded.AsByteSet());
+  EXPECT_EQ(Call(bv::LoadFile, {T(dir.File("missing"))}).type, bv::kTypeByteSet);
+  EXPECT_EQ(Call(bv::SaveFile, {T(dir.File("no\\such"))}).type, bv::kTypeBool);
+  EXPECT_EQ(Call(bv::Run, {T(dir.File("missing.exe"))}).type, bv::kTypeBool);
+}
+
 TEST(LoadFile, FileHeldOpenForWritingGivesNullButReadersMayShare) {
   bvtest::TempDir dir;
   ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("held"), "abc"));

@@ -10,6 +10,7 @@
 #include "tests/win/support/program_scenario.h"
 #include "tests/win/support/win_test.h"
 #include "ui/frame.h"
+#include "ui/unit_offer.h"
 #include "ui/unit_types.h"
 #include "ui/win/core_unit_types.h"
 
@@ -244,6 +245,34 @@ TEST_F(NativeUnits, StyleChangeKeepsContentPlaceAndFocus) {
   EXPECT_EQ(GetWindow(after, GW_HWNDPREV), above);
   EXPECT_EQ(GetFocus(), after);
   EXPECT_EQ(g_changes, 0);
+}
+
+// The model's rebuild hands the old box to the new one: the user's edits and
+// the selection cross over.
+TEST_F(NativeUnits, StyleChangeKeepsTheUsersEditsAndSelection) {
+  Write(kSingle, "written");
+  HWND before = Hwnd(kSingle);
+  SetWindowTextW(before, L"typed\x4E2D");  // as the user's typing leaves it
+  SendMessageW(before, EM_SETMODIFY, TRUE, 0);
+  SendMessageW(before, EM_SETSEL, 1, 3);
+  bv::WriteUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kAlignment, -1, bv::ValueRecord::Int(bv::kAlignFar));
+  HWND after = Hwnd(kSingle);
+  ASSERT_NE(after, before) << "a new control";
+  EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & ES_RIGHT);
+  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("typed\xD6\xD0"));
+  EXPECT_EQ(bv::ReadUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kSelStart, -1).AsInt(), 1);
+  EXPECT_EQ(bv::ReadUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kSelLength, -1).AsInt(), 2);
+}
+
+// Visibility after a rebuild is the unit's stored flag: a box hidden by its
+// own style stays hidden, and keeps its text held back.
+TEST_F(NativeUnits, StyleChangeOfAHiddenBoxKeepsItHiddenAndItsTextHeldBack) {
+  Write(kKeepSel, "\x81\x20held");
+  bv::WriteUnitProperty(kWin, kKeepSel, 8 + bv::edit_prop::kMultiLine, -1, bv::ValueRecord::Bool(false));
+  HWND after = Hwnd(kKeepSel);
+  ASSERT_NE(after, nullptr);
+  EXPECT_FALSE(GetWindowLongPtrA(after, GWL_STYLE) & WS_VISIBLE);
+  EXPECT_EQ(bvtest::Hex(Read(kKeepSel)), bvtest::Hex("\x81\x20held"));
 }
 
 // kKeepSel's own style is hidden: what is written stays out of the control.

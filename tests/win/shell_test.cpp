@@ -421,6 +421,23 @@ TEST_F(ShellLinks, MissingFolderOrEmptyNameFails) {
   EXPECT_FALSE(Create({ValueRecord::TextOf(nullptr), T(target_)}));
 }
 
+// A caller that reads the type word sees what the value words hold, whether
+// the command succeeded or not.
+TEST_F(ShellLinks, ResultsCarryTheirTypeWordOnSuccessAndFailure) {
+  ValueRecord made = Call(bv::CreateShortcut, {T(dir_.File("typed.lnk")), T(target_)});
+  EXPECT_EQ(made.type, bv::kTypeBool);
+  EXPECT_TRUE(made.AsBool());
+  ValueRecord refused = Call(bv::CreateShortcut, {ValueRecord::TextOf(bv::kEmptyText), T(target_)});
+  EXPECT_EQ(refused.type, bv::kTypeBool);
+  ValueRecord folder = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderWindows)});
+  EXPECT_EQ(folder.type, bv::kTypeText);
+  ASSERT_NE(folder.AsText(), nullptr);
+  bv::Release(folder.AsText());
+  ValueRecord unknown = Call(bv::GetSpecialFolder, {ValueRecord::Int(12)});
+  EXPECT_EQ(unknown.type, bv::kTypeText);
+  EXPECT_EQ(unknown.AsText(), nullptr);
+}
+
 TEST_F(ShellLinks, DescriptionIsStoredWithThreeArguments) {
   std::string link = dir_.File("described.lnk");
   EXPECT_TRUE(Create({T(link), T(target_), T("观战工具")}));

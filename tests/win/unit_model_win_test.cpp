@@ -11,6 +11,7 @@
 #include "tests/win/support/fake_window_units.h"
 #include "tests/win/support/win_test.h"
 #include "ui/unit_model.h"
+#include "ui/unit_offer.h"
 
 namespace bv {
 void MarkDestroyPending(UnitObject*) {}
@@ -71,8 +72,8 @@ TEST_F(UnitModelWin, VisibleIsTheUnitsOwnFlagAndDisabledFollowsTheNativeState) {
 
 TEST_F(UnitModelWin, FontOfAUnitWithoutOneIsTheDefaultGuiFont) {
   static const std::int32_t kFontProperty[1] = {1013};
-  static const bv::UnitTypeRecord kFontLabel{"Label", bv::kUnitLabel, 0x84012040, kFontProperty, 1,
-                                             bvtest::FakeUnitInterface};
+  static const bv::UnitTypeRecord kFontLabel =
+      bv::TypedUnitType<bvtest::kFakeUnitOps>("Label", bv::kUnitLabel, 0x84012040, kFontProperty, 1);
   DestroyWindow(Native(0));
   bv::RegisterUnitType(&kFontLabel);
   bv::InstallProgramWindows(bvtest::kFakeWindows, 1, nullptr, 0);

@@ -41,7 +41,7 @@ class ButtonUnit : public NativeUnit {
   }
 
   void OnCommand(WORD code) override {
-    if (code == BN_CLICKED) RaisePlainEvent(this, 0);
+    if (code == BN_CLICKED) RaisePlainEvent(this, button_event::kClick);
   }
 };
 
@@ -106,29 +106,16 @@ RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
     case button_prop::kCaption: return RawText(unit->caption);
     case button_prop::kAlignment: return RawWord(static_cast<std::uint32_t>(unit->alignment));
     case button_prop::kVerticalAlignment: return RawWord(static_cast<std::uint32_t>(unit->vertical_alignment));
-    case button_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case button_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     default: return {};
   }
 }
 
-UnitOpFn ButtonInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateButton);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteButtonProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadButtonProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kButtonOps{CreateButton, ReadButtonProperty, WriteButtonProperty};
 
 }  // namespace
 
-const UnitTypeRecord kButtonType = {"Button",          kUnitButton,          kButtonTypeFlags,
-                                    kButtonPropertyTypes, button_prop::kCount, ButtonInterface};
+const UnitTypeRecord kButtonType = TypedUnitType<kButtonOps>("Button", kUnitButton, kButtonTypeFlags,
+                                                             kButtonPropertyTypes, button_prop::kCount);
 
 }  // namespace bv::win

@@ -92,16 +92,14 @@ bool GetFilesText(IDataObject* data, std::string* out) {
   });
 }
 
-// The hooks the unit installs: each raises its event with the dropped text and
-// goes on with the drop.
-template <int Kind>
-bool RaiseDropped(WindowId window, UnitId unit, std::int32_t, const char* bytes, std::size_t n) {
+// Raises event `kind` of the unit with the dropped text by reference.
+void RaiseDropped(const UnitObject& unit, int kind, const std::string& bytes) {
   TypedEventRecord record{};
-  record.window = window;
-  record.unit = unit;
-  record.event = Kind;
+  record.window = unit.window_id;
+  record.unit = unit.unit_id;
+  record.event = kind;
   record.argc = 1;
-  ValueRecord slot = ValueRecord::TextOf(NewEventText(bytes, n));
+  ValueRecord slot = ValueRecord::TextOf(NewEventText(bytes.data(), bytes.size()));
   record.args[0].value = slot.value;
   record.args[0].high = slot.high;
   record.args[0].type = kTypeText;
@@ -111,76 +109,29 @@ bool RaiseDropped(WindowId window, UnitId unit, std::int32_t, const char* bytes,
   // there (or none): release what the slot holds now.
   ValueRecord after = ValueRecord::Of(kTypeText, record.args[0].value, record.args[0].high);
   Release(after.AsText());
-  return true;
 }
 
 // ---- The unit type -----------------------------------------------------------------
-
-DropTargetUnit* UnitOfWindow(HWND hwnd) {
-  return reinterpret_cast<DropTargetUnit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
-LRESULT CALLBACK DropTargetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-  } else if (msg == WM_NCDESTROY) {
-    DropTargetUnit* unit = UnitOfWindow(hwnd);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    // A unit whose creation is still running has not been handed out yet:
-    // its creator frees it.
-    if (unit && unit->native) {
-      unit->native = nullptr;
-      ReportUnitGone(unit->window_id, unit->unit_id);
-      // Only a registration the platform accepted is ours to revoke; it names
-      // the window RegisterDrop was given, which need not be the parent, and
-      // must not outlive the target it points at.
-      if (unit->registration_made) RevokeDragDrop(unit->registered);
-      unit->registration_made = false;
-      unit->gone = true;
-      unit->FreeWhenUnused();
-    }
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-bool EnsureClass() {
-  static bool registered = false;
-  if (registered) return true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = DropTargetProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kClassName;
-  registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  return registered;
-}
 
 UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   bool accept[kDropKindCount];
   if (!ReadDropTargetData(info.data, info.data_size, accept)) return nullptr;
   HWND parent = info.parent ? static_cast<HWND>(info.parent->native) : nullptr;
-  if (!parent || !EnsureClass()) return nullptr;
+  win::WindowClassSpec spec;
+  spec.name = kClassName;
+  spec.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+  spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  if (!parent || !win::EnsureWindowClass(spec)) return nullptr;
 
   auto* unit = new DropTargetUnit();
   unit->window_id = info.window;
   unit->unit_id = info.unit;
   unit->type = &DropTargetType();
-  unit->parent = parent;
   // A rebuilt unit keeps what was written into the one it replaces.
   if (auto* old = dynamic_cast<const DropTargetUnit*>(info.previous)) {
-    for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->props[i];
+    for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->accept[i];
   }
-  for (int i = 0; i < kDropKindCount; ++i) unit->props[i] = unit->kest.accept[i] = accept[i];
-  unit->kest.window = info.window;
-  unit->kest.unit = info.unit;
-  unit->kest.hooks[kDropText] = RaiseDropped<kDropText>;
-  unit->kest.hooks[kDropHtml] = RaiseDropped<kDropHtml>;
-  unit->kest.hooks[kDropUrl] = RaiseDropped<kDropUrl>;
-  unit->kest.hooks[kDropFiles] = RaiseDropped<kDropFiles>;
+  for (int i = 0; i < kDropKindCount; ++i) unit->accept[i] = accept[i];
 
   // Never visible: the window only anchors the unit to its window.
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -190,43 +141,36 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   if (c.flags & kUnitFocusable) style |= WS_TABSTOP;
   HWND hwnd = CreateWindowExW(0, kClassName, L"", style, c.left, c.top, c.width, c.height, parent,
                               reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(info.unit)),
-                              GetModuleHandleW(nullptr), unit);
+                              win::ModuleInstance(), nullptr);
   if (!hwnd) {
     delete unit;
     return nullptr;
   }
-  unit->native = hwnd;
+  unit->Bind(hwnd, false);
   return unit;
 }
 
 bool WriteDropTarget(UnitObject* object, std::int32_t index, const RawProperty& value) {
   auto* unit = dynamic_cast<DropTargetUnit*>(object);
   if (!unit || index < 0 || index >= kDropKindCount) return false;
-  unit->props[index] = unit->kest.accept[index] = value.word != 0;
+  unit->accept[index] = value.word != 0;
   return false;
 }
 
 RawProperty ReadDropTarget(UnitObject* object, std::int32_t index) {
   RawProperty raw;
   auto* unit = dynamic_cast<DropTargetUnit*>(object);
-  if (unit && index >= 0 && index < kDropKindCount) raw.word = unit->props[index] ? 1 : 0;
+  if (unit && index >= 0 && index < kDropKindCount) raw.word = unit->accept[index] ? 1 : 0;
   return raw;
 }
 
-UnitOpFn DropTargetInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(CreateDropTarget);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(WriteDropTarget);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ReadDropTarget);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kDropTargetOps{CreateDropTarget, ReadDropTarget, WriteDropTarget};
 
 const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
                                                       kPropTypeLogical};
 
-const UnitTypeRecord kDropTargetType = {"DropTarget", kUnitDropTarget, 0x80008040, kPropertyTypes,
-                                        kDropKindCount, DropTargetInterface};
+const UnitTypeRecord kDropTargetType = TypedUnitType<kDropTargetOps>("DropTarget", kUnitDropTarget, 0x80008040,
+                                                                     kPropertyTypes, kDropKindCount);
 
 const CommandInfo kCommands[] = {{"RegisterDrop", RegisterDrop}};
 const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullptr};
@@ -243,7 +187,7 @@ KestDropTarget* DropTargetOf(UnitObject* object) {
 }
 
 void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
-  *result = ValueRecord::Bool(false);
+  result->SetBool(false);
   if (argc < 1) return;
   auto* unit = dynamic_cast<DropTargetUnit*>(UnitObjectOrFail(args[0].value, args[0].high));
   if (!unit || unit->has_registered) return;
@@ -260,7 +204,17 @@ void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* arg
   unit->has_registered = true;
   unit->registered = window;
   unit->registration_made = SUCCEEDED(RegisterDragDrop(window, &unit->kest));
-  *result = ValueRecord::Bool(unit->registration_made);
+  result->SetBool(unit->registration_made);
+}
+
+void DropTargetUnit::OnWindowGone() {
+  // Only a registration the platform accepted is ours to revoke; it names the
+  // window RegisterDrop was given, which need not be the parent, and must not
+  // outlive the target it points at.
+  if (registration_made) RevokeDragDrop(registered);
+  registration_made = false;
+  gone = true;
+  FreeWhenUnused();
 }
 
 void DropTargetUnit::FreeWhenUnused() {
@@ -341,7 +295,7 @@ HRESULT KestDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWOR
     const int flag_of[kDropKindCount] = {kDropText, kDropFiles, kDropUrl, kDropHtml};
     bool tested = false, found = false;
     for (int i = 0; i < kDropKindCount && !found; ++i) {
-      if (!accept[flag_of[i]]) continue;
+      if (!owner_->accept[flag_of[i]]) continue;
       tested = true;
       found = Offers(data, order[i][0]) || (order[i][1] && Offers(data, order[i][1]));
     }
@@ -395,8 +349,11 @@ HRESULT KestDropTarget::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* ef
 
 void KestDropTarget::Deliver(IDataObject* data) {
   std::string bytes;
+  const bool* accept = owner_->accept;
+  // False once a handler has destroyed the unit's window: the drop ends.
   auto deliver = [&](int kind) {
-    return hooks[kind] && hooks[kind](window, unit, kind, bytes.data(), bytes.size()) && !owner_->gone;
+    RaiseDropped(*owner_, kind, bytes);
+    return !owner_->gone;
   };
   if (accept[kDropText]) {
     // HTML on offer wins over its plain text, even when HTML is not accepted.

@@ -15,14 +15,12 @@
 #include "ui/drag_drop_library.h"
 #include "ui/drop_rules.h"
 #include "ui/unit_model.h"
+#include "ui/win/native_unit.h"
 
 namespace bv {
 
 // The unit's events are numbered as its accept flags (DropKind): text 0,
 // HTML 1, URL 2, files 3, each with one text by reference.
-//
-// Delivers one dropped text to the logic; true to go on with the drop.
-using DropHook = bool (*)(WindowId window, UnitId unit, std::int32_t event, const char* bytes, std::size_t n);
 
 class DropTargetUnit;
 
@@ -49,11 +47,6 @@ class KestDropTarget final : public IDropTarget {
   CLIPFORMAT url_format() const { return url_format_; }
   CLIPFORMAT html_format() const { return html_format_; }
 
-  bool accept[kDropKindCount] = {};
-  WindowId window = 0;
-  UnitId unit = 0;
-  DropHook hooks[kDropKindCount] = {};
-
  private:
   void Deliver(IDataObject* data);
   bool Offers(IDataObject* data, CLIPFORMAT format);
@@ -66,21 +59,22 @@ class KestDropTarget final : public IDropTarget {
   CLIPFORMAT html_format_ = 0;
 };
 
-class DropTargetUnit final : public UnitObject {
+class DropTargetUnit final : public win::NativeUnit {
  public:
   DropTargetUnit() : kest(this) {}
 
-  bool props[kDropKindCount] = {};
-  bool has_registered = false;    // RegisterDrop was called (whether or not the platform agreed)
+  bool accept[kDropKindCount] = {};  // by DropKind; read at each drag and drop
+  bool has_registered = false;       // RegisterDrop was called (whether or not the platform agreed)
   HWND registered = nullptr;
   bool registration_made = false;  // the platform agreed: ours to revoke
-  HWND parent = nullptr;
   KestDropTarget kest;
 
   // The native window has gone: the unit reported and its registration revoked.
   bool gone = false;
   int drops_running = 0;
-  // Frees the unit once nothing on the stack or in the platform still uses it.
+  // Revokes the registration and ends the unit once no running drop and no
+  // reference the platform holds still uses it.
+  void OnWindowGone() override;
   void FreeWhenUnused();
 };
 

@@ -1,7 +1,7 @@
 // The EditBox unit: a system edit control. The box hands back exactly the
-// bytes last written into it, even bytes the system code page cannot show,
-// for as long as the user has not edited the control since: the logic keeps
-// markers and whole batch files in edit boxes and cuts them byte for byte.
+// bytes last written into it, even bytes that are not GBK text, for as long
+// as the user has not edited the control since: the logic keeps markers and
+// whole batch files in edit boxes and cuts them byte for byte.
 //
 // A box whose own style is hidden keeps what is written back from the control
 // until it is shown or something works on its text: a multi-line control
@@ -178,52 +178,41 @@ class EditBoxUnit : public NativeUnit {
 
   bool UserEdited() const { return hwnd() && SendMessageW(hwnd(), EM_GETMODIFY, 0, 0) != 0; }
 
-  const std::string& CurrentContent() {
-    if (!UserEdited()) return content;
-    // What the user typed, in GBK: "?" for a character GBK has no form for.
+  // What the user typed, in GBK: "?" for a character GBK has no form for.
+  std::string TypedText() const {
     const int n = GetWindowTextLengthW(hwnd());
     std::wstring typed(static_cast<std::size_t>(n > 0 ? n : 0) + 1, L'\0');
     const int got = GetWindowTextW(hwnd(), typed.data(), n + 1);
     char* gbk = wide::ToGbkText(typed.c_str(), got > 0 ? got : 0);
-    read_scratch = gbk ? gbk : "";
+    std::string text = gbk ? gbk : "";
     Release(gbk);
+    return text;
+  }
+
+  const std::string& CurrentContent() {
+    if (!UserEdited()) return content;
+    read_scratch = TypedText();
     return read_scratch;
   }
 
-  // Styles the control cannot change once made: a new native window at the same
-  // place in the stacking order, with focus, state and the user's text kept.
-  void Rebuild() {
-    HWND old = hwnd();
-    if (!old) return;
-    BlockEvents();
-    if (UserEdited()) content = CurrentContent();
-    HWND parent = GetParent(old);
-    HWND above = GetWindow(old, GW_HWNDPREV);
-    bool had_focus = GetFocus() == old;
-    RECT rc = ChildRect(old);
-    CommonState common;
-    common.left = rc.left;
-    common.top = rc.top;
-    common.width = rc.right - rc.left;
-    common.height = rc.bottom - rc.top;
-    if (!IsWindowEnabled(old)) common.flags |= kUnitDisabled;
-    if (GetWindowLongPtrW(old, GWL_STYLE) & WS_TABSTOP) common.flags |= kUnitFocusable;
-    bool visible = StyleVisible();
+  // A box rebuilt by the model (styles the control cannot change once made)
+  // carries on from the one it replaces: its properties, its content with the
+  // user's edits, its font and its selection.
+  void TakeOver(const EditBoxUnit& old) {
+    props = old.props;
+    content = old.UserEdited() ? old.TypedText() : old.content;
+    password_char = old.password_char;
+    has_font = old.has_font;
+    font = old.font;
     DWORD start = 0, end = 0;  // held-back text has the empty selection at its start
-    if (!held_back) SendMessageW(old, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    if (!old.held_back && old.hwnd())
+      SendMessageW(old.hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     props.selection_start = static_cast<std::int32_t>(start);
     props.selection_length = static_cast<std::int32_t>(end - start);
-    DetachAndDestroy();
-    if (CreateNative(parent, common)) {
-      SetWindowPos(hwnd(), above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      if (visible) ShowWindow(hwnd(), SW_SHOWNA);
-      if (had_focus) SetFocus(hwnd());
-    }
-    UnblockEvents();
   }
 
   void OnCommand(WORD code) override {
-    if (code == EN_CHANGE && !setting_text) RaisePlainEvent(this, 0);
+    if (code == EN_CHANGE && !setting_text) RaisePlainEvent(this, edit_event::kContentChanged);
   }
 
   HBRUSH OnControlColour(HDC dc) override {
@@ -242,19 +231,23 @@ UnitObject* CreateEditBox(const UnitCreateInfo& info) {
   unit->window_id = info.window;
   unit->unit_id = info.unit;
   unit->type = info.type;
-  if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof(EditBoxTypeData)))
-    unit->props = *static_cast<const EditBoxTypeData*>(info.data);
-  EditBoxTypeData& p = unit->props;
-  unit->content = p.content ? p.content : "";
-  unit->password_char = p.password_char ? p.password_char : "";
-  if (p.font) {
-    unit->has_font = true;
-    unit->font = *p.font;
+  if (auto* old = dynamic_cast<const EditBoxUnit*>(info.previous)) {
+    unit->TakeOver(*old);
+  } else {
+    if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof(EditBoxTypeData)))
+      unit->props = *static_cast<const EditBoxTypeData*>(info.data);
+    EditBoxTypeData& p = unit->props;
+    unit->content = p.content ? p.content : "";
+    unit->password_char = p.password_char ? p.password_char : "";
+    if (p.font) {
+      unit->has_font = true;
+      unit->font = *p.font;
+    }
+    // Nothing below may point into the template any more.
+    p.content = nullptr;
+    p.password_char = nullptr;
+    p.font = nullptr;
   }
-  // Nothing below may point into the template any more.
-  p.content = nullptr;
-  p.password_char = nullptr;
-  p.font = nullptr;
   unit->own_font = MakeFont(unit->has_font ? &unit->font : nullptr);
   if (!unit->CreateNative(parent->hwnd(), *info.common)) {
     delete unit;
@@ -311,18 +304,16 @@ bool WriteEditBoxProperty(UnitObject* object, std::int32_t index, const RawPrope
       if (h) SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(s), static_cast<LPARAM>(s + n));
       return false;
     }
-    // The rest change the control's styles: it gets a new native window.
-    case edit_prop::kBorder: p.border = IntOfRaw(value); break;
-    case edit_prop::kHideSelection: p.hide_selection = LogicalOfRaw(value); break;
-    case edit_prop::kMultiLine: p.multi_line = LogicalOfRaw(value); break;
-    case edit_prop::kScrollBars: p.scroll_bars = IntOfRaw(value); break;
-    case edit_prop::kAlignment: p.alignment = IntOfRaw(value); break;
-    case edit_prop::kInputMode: p.input_mode = IntOfRaw(value); break;
-    case edit_prop::kCase: p.case_conversion = IntOfRaw(value); break;
+    // The rest change the control's styles: the model rebuilds the unit.
+    case edit_prop::kBorder: p.border = IntOfRaw(value); return true;
+    case edit_prop::kHideSelection: p.hide_selection = LogicalOfRaw(value); return true;
+    case edit_prop::kMultiLine: p.multi_line = LogicalOfRaw(value); return true;
+    case edit_prop::kScrollBars: p.scroll_bars = IntOfRaw(value); return true;
+    case edit_prop::kAlignment: p.alignment = IntOfRaw(value); return true;
+    case edit_prop::kInputMode: p.input_mode = IntOfRaw(value); return true;
+    case edit_prop::kCase: p.case_conversion = IntOfRaw(value); return true;
     default: return false;
   }
-  unit->Rebuild();
-  return false;
 }
 
 RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
@@ -334,13 +325,7 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
     case edit_prop::kBorder: return word(p.border);
     case edit_prop::kTextColour: return RawWord(p.text_colour);
     case edit_prop::kBackColour: return RawWord(p.back_colour);
-    case edit_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case edit_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     case edit_prop::kHideSelection: return RawWord(p.hide_selection ? 1 : 0);
     case edit_prop::kMaxLength: return word(p.max_length);
     case edit_prop::kMultiLine: return RawWord(p.multi_line ? 1 : 0);
@@ -363,18 +348,11 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-UnitOpFn EditBoxInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateEditBox);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteEditBoxProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadEditBoxProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kEditBoxOps{CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty};
 
 }  // namespace
 
-const UnitTypeRecord kEditBoxType = {"EditBox",          kUnitEditBox,          kEditBoxTypeFlags,
-                                     kEditBoxPropertyTypes, edit_prop::kCount, EditBoxInterface};
+const UnitTypeRecord kEditBoxType = TypedUnitType<kEditBoxOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags,
+                                                               kEditBoxPropertyTypes, edit_prop::kCount);
 
 }  // namespace bv::win

@@ -17,6 +17,8 @@
 #include "runtime/value.h"
 #include "runtime/win/wide_text.h"
 #include "ui/frame.h"
+#include "ui/unit_offer.h"
+#include "ui/win/native_unit.h"
 #include "ui/win/program_libraries.h"
 
 namespace bv {
@@ -55,15 +57,12 @@ LRESULT CALLBACK HiddenWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND CreateHiddenWindow() {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = HiddenWindowProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.lpszClassName = kHiddenClass;
-  RegisterClassExW(&wc);  // a second registration fails harmlessly
-  return CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
-                         nullptr);
+  win::WindowClassSpec spec;
+  spec.name = kHiddenClass;
+  spec.proc = HiddenWindowProc;
+  if (!win::EnsureWindowClass(spec)) return nullptr;
+  return CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                         win::ModuleInstance(), nullptr);
 }
 
 void OnLastWindowGone() {

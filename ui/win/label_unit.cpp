@@ -109,18 +109,10 @@ class LabelUnit : public NativeUnit {
 };
 
 UnitObject* CreateLabel(const UnitCreateInfo& info) {
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = UnitWindowProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kLabelClass;
-    atom = RegisterClassExW(&wc);
-    if (!atom) return nullptr;
-  }
+  WindowClassSpec spec;
+  spec.name = kLabelClass;
+  spec.style = CS_HREDRAW | CS_VREDRAW;
+  if (!EnsureWindowClass(spec)) return nullptr;
   auto* parent = static_cast<NativeUnit*>(info.parent);
   if (!parent || !parent->hwnd() || !info.common) return nullptr;
 
@@ -198,13 +190,7 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
     case label_prop::kCaption: return RawText(unit->caption);
     case label_prop::kEffect: return RawWord(static_cast<std::uint32_t>(unit->effect));
     case label_prop::kBorder: return RawWord(static_cast<std::uint32_t>(unit->border));
-    case label_prop::kFont: {
-      unit->font_scratch = unit->has_font ? unit->font : DefaultGuiFontRecord();
-      RawProperty raw;
-      raw.data = &unit->font_scratch;
-      raw.size = sizeof(FontRecord);
-      return raw;
-    }
+    case label_prop::kFont: return RawFont(unit->has_font ? &unit->font : nullptr, &unit->font_scratch);
     case label_prop::kTextColour: return RawWord(unit->text_colour);
     case label_prop::kBackColour: return RawWord(unit->back_colour);
     case label_prop::kPicture: return RawData(unit->picture);
@@ -215,18 +201,11 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-UnitOpFn LabelInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateLabel);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteLabelProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadLabelProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kLabelOps{CreateLabel, ReadLabelProperty, WriteLabelProperty};
 
 }  // namespace
 
-const UnitTypeRecord kLabelType = {"Label",          kUnitLabel,          kLabelTypeFlags,
-                                   kLabelPropertyTypes, label_prop::kCount, LabelInterface};
+const UnitTypeRecord kLabelType = TypedUnitType<kLabelOps>("Label", kUnitLabel, kLabelTypeFlags,
+                                                           kLabelPropertyTypes, label_prop::kCount);
 
 }  // namespace bv::win

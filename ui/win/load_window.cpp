@@ -9,25 +9,14 @@
 #include "runtime/program.h"
 #include "runtime/texts.h"
 #include "ui/frame.h"
+#include "ui/unit_platform.h"
 #include "ui/window_unit.h"
 
 namespace bv {
 
 namespace {
 
-constexpr int kWindowWidth = 323;
-constexpr int kWindowHeight = 136;
-
-// Handles the waiting messages, leaving a quit request in the queue.
-void ProcessWaitingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-    if (msg.message == WM_QUIT) break;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) break;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+using unitplatform::ProcessWaitingMessages;
 
 HWND NativeOf(const UnitObject* unit) { return unit ? static_cast<HWND>(unit->native) : nullptr; }
 
@@ -37,8 +26,8 @@ const UnitTypeRecord* TypeOf(const UnitSlot& slot) {
 
 UnitObject* CreateUnit(WindowId window, const UnitSlot& slot, UnitObject* parent, const CommonState& common) {
   const UnitTypeRecord* type = TypeOf(slot);
-  if (!type || !type->interface_fn) return nullptr;
-  auto create = reinterpret_cast<UnitCreateFn>(type->interface_fn(kUnitOpCreate));
+  if (!type) return nullptr;
+  const UnitCreateFn create = OpsOf(*type).create;
   if (!create) return nullptr;
   UnitCreateInfo info;
   info.type = type;
@@ -65,19 +54,19 @@ bool Build(WindowId window) {
   UnitSlot* slots = ProgramWindowUnits(window, &count);
   if (!slots || count < 1 || TypeOf(slots[0]) == nullptr || TypeOf(slots[0])->code != kUnitWindow) return false;
 
+  // The template's size, centred on the screen.
   CommonState placed = slots[0].stored;
-  placed.left = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
-  placed.top = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
-  placed.width = kWindowWidth;
-  placed.height = kWindowHeight;
+  const int width = placed.width, height = placed.height;
+  placed.left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  placed.top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   UnitObject* window_object = CreateUnit(window, slots[0], nullptr, placed);
   if (!window_object) return false;
   AttachUnitObject(window, slots[0].tmpl->id, window_object);
   HWND frame = NativeOf(window_object);
   RECT rc;
   GetWindowRect(frame, &rc);
-  if (rc.right - rc.left != kWindowWidth || rc.bottom - rc.top != kWindowHeight)
-    SetWindowPos(frame, nullptr, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (rc.right - rc.left != width || rc.bottom - rc.top != height)
+    SetWindowPos(frame, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   std::vector<HWND> children;
   for (std::int32_t i = 1; i < count; ++i) {
@@ -146,10 +135,10 @@ void LoadWindow(WindowId window) {
   UnblockEvents();
 
   const UnitId self = slots[0].tmpl->id;
-  RaiseWindowEvent(window, self, 0);
+  RaiseWindowEvent(window, self, window_event::kCreated);
   if (!WindowStillOpen(window)) return;
-  RaiseWindowEvent(window, self, 3);
-  if (WindowStillOpen(window)) RaiseWindowEvent(window, self, 4);
+  RaiseWindowEvent(window, self, window_event::kAfterCreated);
+  if (WindowStillOpen(window)) RaiseWindowEvent(window, self, window_event::kBeforeShown);
   if (!WindowStillOpen(window)) return;
 
   if (slots[0].stored.flags & kUnitVisible) {

@@ -37,6 +37,28 @@ FontRecord RecordOf(const LOGFONTW& lf) {
 
 HINSTANCE ModuleInstance() { return GetModuleHandleW(nullptr); }
 
+bool EnsureWindowClass(const WindowClassSpec& spec) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(ModuleInstance(), spec.name, &wc)) return true;
+  wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = spec.style;
+  wc.lpfnWndProc = spec.proc;
+  wc.hInstance = ModuleInstance();
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = spec.background;
+  wc.lpszClassName = spec.name;
+  if (spec.icon_resource) {
+    const LPCWSTR icon = MAKEINTRESOURCEW(spec.icon_resource);
+    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  return RegisterClassExW(&wc) != 0;
+}
+
 NativeUnit* UnitOf(HWND hwnd) { return hwnd ? static_cast<NativeUnit*>(GetPropW(hwnd, kUnitProp)) : nullptr; }
 
 NativeUnit::~NativeUnit() {
@@ -54,15 +76,6 @@ void NativeUnit::Bind(HWND h, bool subclass) {
   }
 }
 
-void NativeUnit::DetachAndDestroy() {
-  HWND h = hwnd();
-  if (!h) return;
-  detaching = true;
-  DestroyWindow(h);
-  detaching = false;
-  native = nullptr;
-}
-
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   NativeUnit* unit = UnitOf(hwnd);
   if (!unit) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -72,11 +85,10 @@ LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT r = CallWindowProcW(next, hwnd, msg, wp, lp);
     RemovePropW(hwnd, kUnitProp);
     if (next != DefWindowProcW) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
-    if (unit->detaching) return r;
     unit->native = nullptr;
     // The model may look at the object while it forgets it; free it after.
     ReportUnitGone(unit->window_id, unit->unit_id);
-    delete unit;
+    unit->OnWindowGone();
     return r;
   }
 
@@ -175,11 +187,12 @@ DWORD CommonChildStyles(const CommonState& common) {
   return style;
 }
 
-RECT ChildRect(HWND hwnd) {
-  RECT rc{};
-  GetWindowRect(hwnd, &rc);
-  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
-  return rc;
+RawProperty RawFont(const FontRecord* own, FontRecord* scratch) {
+  *scratch = own ? *own : DefaultGuiFontRecord();
+  RawProperty raw;
+  raw.data = scratch;
+  raw.size = sizeof(FontRecord);
+  return raw;
 }
 
 RawProperty RawText(const std::string& text) {

@@ -31,13 +31,14 @@ class NativeUnit : public UnitObject {
   // Binds the object to a native window it created; for a system control class
   // the control's own procedure keeps running behind ours.
   void Bind(HWND hwnd, bool subclass);
-  // Destroys the native window without reporting the unit gone: the object
-  // stays and the caller gives it a new native window (properties that only a
-  // new native window can take).
-  void DetachAndDestroy();
+  // The one place where a unit object ends: its native window has gone and
+  // the model has forgotten the unit. A unit that something outside the
+  // model may still be using (the drop target, during a drop and while the
+  // platform holds references to it) overrides this and ends itself once the
+  // last use is over.
+  virtual void OnWindowGone() { delete this; }
 
   WNDPROC next_proc = DefWindowProcW;
-  bool detaching = false;
   HFONT own_font = nullptr;
   ~NativeUnit() override;
 };
@@ -47,6 +48,18 @@ NativeUnit* UnitOf(HWND hwnd);
 
 // Window class shared by the units the runtime draws itself.
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// A window class of this module with the arrow cursor.
+struct WindowClassSpec {
+  const wchar_t* name = nullptr;
+  WNDPROC proc = UnitWindowProc;
+  UINT style = 0;
+  HBRUSH background = nullptr;
+  int icon_resource = 0;  // 0: the platform's default icon
+};
+// Registers the class on first use; later calls find it there. False when it
+// can be had neither way.
+bool EnsureWindowClass(const WindowClassSpec& spec);
 
 // Raises plain event `event` of the unit without arguments; answers the record.
 PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event);
@@ -61,12 +74,13 @@ FontRecord DefaultGuiFontRecord();
 // Replaces the unit's own font and hands it to its native window.
 void ApplyFont(NativeUnit* unit, const FontRecord* record);
 
-// Child-window rectangle and state as the common fields ask for.
+// Child-window styles as the common fields ask for.
 DWORD CommonChildStyles(const CommonState& common);
-// Rectangle of a child in its parent's client coordinates.
-RECT ChildRect(HWND hwnd);
 
 // Raw property helpers.
+// A unit's font as read: its own record, else the default GUI font's; the
+// record lives in `scratch` while the model reads it.
+RawProperty RawFont(const FontRecord* own, FontRecord* scratch);
 RawProperty RawText(const std::string& text);
 RawProperty RawWord(std::uint64_t word);
 RawProperty RawData(const std::string& bytes);

@@ -22,7 +22,7 @@ bool NamesWindow(UnitId unit) { return unit == 0 || (unit >> 28) == 0; }
 void GetWindowHandle(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   UnitObject* unit = Referenced(argc, args);
   // Window handles carry 32 significant bits on every Windows.
-  *result = ValueRecord::Int(static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(unit->native)));
+  result->SetInt(static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(unit->native)));
 }
 
 void DestroyUnit(ValueRecord*, std::int32_t argc, const ValueRecord* args) {

@@ -23,7 +23,9 @@ class WindowUnit : public NativeUnit {
  public:
   std::string title;
   bool destroy_pending = false;
-  // Windows that showing this window modally disabled, with their earlier state.
+  // Windows that showing this window modally disabled, with their earlier
+  // state: part of the runtime's offer to units (ui/unit_offer.h); this
+  // program shows no window modally.
   std::vector<std::pair<HWND, bool>> modal_disabled;
 
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override {
@@ -34,7 +36,7 @@ class WindowUnit : public NativeUnit {
         // also have destroyed the window, and this object with it: from here
         // on only the handle is used.
         HWND self = hwnd();
-        PlainEventRecord record = RaisePlainEvent(this, 1);
+        PlainEventRecord record = RaisePlainEvent(this, window_event::kClose);
         if (IsWindow(self) && !(record.has_result && record.result == 0)) DestroyWindow(self);
         *result = 0;
         return true;
@@ -49,33 +51,16 @@ class WindowUnit : public NativeUnit {
   }
 };
 
-WNDCLASSEXW WindowClass(std::int32_t icon_resource) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = UnitWindowProc;
-  wc.hInstance = ModuleInstance();
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
-  wc.lpszClassName = kWindowClass;
-  if (icon_resource) {
-    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon_resource), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  }
-  return wc;
-}
-
 UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   WindowTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const WindowTypeData*>(info.data);
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSEXW wc = WindowClass(data.icon_resource);
-    atom = RegisterClassExW(&wc);
-    if (!atom) return nullptr;
-  }
+  // The class, and with it the icon, comes from the first window made.
+  WindowClassSpec spec;
+  spec.name = kWindowClass;
+  spec.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+  spec.icon_resource = data.icon_resource;
+  if (!EnsureWindowClass(spec)) return nullptr;
 
   DWORD style = WS_OVERLAPPED | WS_CLIPCHILDREN;
   DWORD ex_style = 0;
@@ -122,21 +107,14 @@ RawProperty ReadWindowProperty(UnitObject* object, std::int32_t index) {
   return {};
 }
 
-UnitOpFn WindowInterface(std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(&CreateWindowUnit);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(&WriteWindowProperty);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(&ReadWindowProperty);
-    default: return nullptr;
-  }
-}
+constexpr UnitTypeOps kWindowOps{CreateWindowUnit, ReadWindowProperty, WriteWindowProperty};
 
 WindowUnit* AsWindow(UnitObject* object) { return dynamic_cast<WindowUnit*>(object); }
 
 }  // namespace
 
-const UnitTypeRecord kWindowType = {"window",          kUnitWindow,          kWindowTypeFlags,
-                                    kWindowPropertyTypes, window_prop::kCount, WindowInterface};
+const UnitTypeRecord kWindowType = TypedUnitType<kWindowOps>("window", kUnitWindow, kWindowTypeFlags,
+                                                             kWindowPropertyTypes, window_prop::kCount);
 
 }  // namespace win
 

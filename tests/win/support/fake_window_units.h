@@ -84,20 +84,13 @@ inline bv::RawProperty ReadFakeUnit(bv::UnitObject* u, std::int32_t) {
   return {0, unit->caption.c_str(), static_cast<std::int32_t>(unit->caption.size())};
 }
 
-inline bv::UnitOpFn FakeUnitInterface(std::int32_t op) {
-  switch (op) {
-    case bv::kUnitOpCreate: return reinterpret_cast<bv::UnitOpFn>(CreateFakeUnit);
-    case bv::kUnitOpWrite: return reinterpret_cast<bv::UnitOpFn>(WriteFakeUnit);
-    case bv::kUnitOpRead: return reinterpret_cast<bv::UnitOpFn>(ReadFakeUnit);
-  }
-  return nullptr;
-}
+inline constexpr bv::UnitTypeOps kFakeUnitOps{CreateFakeUnit, ReadFakeUnit, WriteFakeUnit};
 
 inline const std::int32_t kFakeTextProperty[1] = {1005};
-inline const bv::UnitTypeRecord kFakeWindowType{"window", bv::kUnitWindow, 0x800000D0, kFakeTextProperty, 1,
-                                                FakeUnitInterface};
-inline const bv::UnitTypeRecord kFakeLabelType{"Label", bv::kUnitLabel, 0x84012040, kFakeTextProperty, 1,
-                                               FakeUnitInterface};
+inline const bv::UnitTypeRecord kFakeWindowType =
+    bv::TypedUnitType<kFakeUnitOps>("window", bv::kUnitWindow, 0x800000D0, kFakeTextProperty, 1);
+inline const bv::UnitTypeRecord kFakeLabelType =
+    bv::TypedUnitType<kFakeUnitOps>("Label", bv::kUnitLabel, 0x84012040, kFakeTextProperty, 1);
 
 inline constexpr bv::WindowId kFakeWin = 0x52010001;
 inline constexpr bv::UnitId kFakeWinUnit = 0x06010000;

@@ -86,13 +86,11 @@ inline bv::UnitObject* CreateInertUnit(const bv::UnitCreateInfo& info) {
   unit->Bind(h, true);
   return unit;
 }
-inline bv::UnitOpFn InertInterface(std::int32_t op) {
-  return op == bv::kUnitOpCreate ? reinterpret_cast<bv::UnitOpFn>(&CreateInertUnit) : nullptr;
-}
+inline constexpr bv::UnitTypeOps kInertOps{CreateInertUnit, nullptr, nullptr};
 // Registers the stand-in for the drop target's type unless the real one is there.
 inline void EnsureDropTargetType() {
-  static const bv::UnitTypeRecord kStandIn = {"DropTarget", bv::kUnitDropTarget, 0x80008040, nullptr, 0,
-                                              InertInterface};
+  static const bv::UnitTypeRecord kStandIn =
+      bv::TypedUnitType<kInertOps>("DropTarget", bv::kUnitDropTarget, 0x80008040, nullptr, 0);
   if (!bv::FindUnitType(bv::kUnitDropTarget)) bv::RegisterUnitType(&kStandIn);
 }
 
