@@ -118,10 +118,6 @@ bool FitsGbk(const wchar_t* w, std::int32_t chars) {
   return !lossy;
 }
 
-}  // namespace bv::wide
-
-namespace bv::wide {
-
 namespace {
 
 const wchar_t* OrNull(const char* gbk, const Wide& w) { return gbk ? w.c_str() : nullptr; }
@@ -182,10 +178,6 @@ BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD fla
                         startup, process);
 }
 
-}  // namespace bv::wide
-
-namespace bv::wide {
-
 namespace {
 
 // The short form of a path whose long form has no GBK spelling, or the empty
@@ -210,11 +202,7 @@ std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity) {
   return ToGbk(ShortForm(path, short_path) ? short_path : path, -1, out, capacity);
 }
 
-}  // namespace bv::wide
-
 // ---- Windows and controls ------------------------------------------------------
-
-namespace bv::wide {
 
 char* Utf8ToGbkText(const char* utf8, std::int32_t bytes) {
   if (!utf8 || bytes <= 0) return nullptr;

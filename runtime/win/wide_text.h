@@ -115,11 +115,7 @@ DWORD GetCurrentDirectoryGbk(DWORD capacity, char* out);
 BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD flags, STARTUPINFOW* startup,
                       PROCESS_INFORMATION* process);
 
-}  // namespace bv::wide
-
 // ---- Windows and controls ------------------------------------------------------
-
-namespace bv::wide {
 
 // A new Text (Allocate, caller releases) holding the GBK form of `bytes` bytes
 // of UTF-8 (dropped HTML is UTF-8 by definition); null when that is empty.
