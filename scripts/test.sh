@@ -40,7 +40,9 @@ export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
 rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
 . scripts/wine-lib.sh
 (wine_ensure_display --private && wine_template >/dev/null; wine_stop_display)
-ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
+# Wine tests spend much of their time waiting for windows, boxes and other
+# processes, so one more runs than there are cores.
+ctest --test-dir "$build/win" --output-on-failure -j "$((jobs + 1))" || status=1
 
 echo "== release package (twice; the exe in it must be the one the tests ran)"
 BRISVALE_BUILD_DIR=$build tests/package_check.sh "$tested_exe" || status=1

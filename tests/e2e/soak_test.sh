@@ -191,7 +191,7 @@ for i in $(seq 1 150); do
     # Each site click waits for the browser it starts, so that no two of
     # them overlap.
     2) e2e_click "$site_x" "$site_y" && site_clicks=$((site_clicks + 1)) &&
-         for _ in $(seq 1 100); do [ "$(opened)" -ge $site_clicks ] && break; sleep 0.1; done ;;
+         for _ in $(seq 1 300); do [ "$(opened)" -ge $site_clicks ] && break; sleep 0.1; done ;;
   esac
   if [ "$i" -eq 10 ]; then
     settle $good $site_clicks
