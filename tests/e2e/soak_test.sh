@@ -20,7 +20,7 @@ export E2E_BUILD=${E2E_BUILD:-$root/build/win}
 # What the tool may gain between the warm-up and the end: a few handles a
 # library keeps in a cache, heap pages that a later drop reuses. A leak of one
 # handle or 8 KiB per drop exceeds them. (Seen here: +0 handles, +16 KiB
-# pagefile, +16 KiB resident, in about 200 s.)
+# pagefile, +16 KiB resident, in about 85 s on a quiet machine.)
 allow_handles=8
 allow_pagefile_kib=1024
 allow_rss_kib=4096
