@@ -56,8 +56,8 @@ struct SeenBox {
 // Waits up to `timeout_ms` for a message box with `caption` (GBK; null: any
 // caption) shown by process `pid` (0: any process), reads it and presses the
 // button with control ID `press` (0: leave it open).
-SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms = 15000);
-SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms = 15000);
+SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms = 30000);
+SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms = 30000);
 // Counts the message boxes that process `pid` shows right now.
 int CountBoxes(DWORD pid);
 
