@@ -117,11 +117,11 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   bool accept[kDropKindCount];
   if (!ReadDropTargetData(info.data, info.data_size, accept)) return nullptr;
   HWND parent = info.parent ? static_cast<HWND>(info.parent->native) : nullptr;
-  win::WindowClassSpec spec;
-  spec.name = kClassName;
-  spec.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-  spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  if (!parent || !win::EnsureWindowClass(spec)) return nullptr;
+  win::WindowClassShape shape;
+  shape.name = kClassName;
+  shape.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+  shape.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  if (!parent || !win::EnsureWindowClass(shape)) return nullptr;
 
   auto* unit = new DropTargetUnit();
   unit->window_id = info.window;

@@ -57,10 +57,10 @@ LRESULT CALLBACK HiddenWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND CreateHiddenWindow() {
-  win::WindowClassSpec spec;
-  spec.name = kHiddenClass;
-  spec.proc = HiddenWindowProc;
-  if (!win::EnsureWindowClass(spec)) return nullptr;
+  win::WindowClassShape shape;
+  shape.name = kHiddenClass;
+  shape.proc = HiddenWindowProc;
+  if (!win::EnsureWindowClass(shape)) return nullptr;
   return CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                          win::ModuleInstance(), nullptr);
 }

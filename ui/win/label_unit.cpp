@@ -109,10 +109,10 @@ class LabelUnit : public NativeUnit {
 };
 
 UnitObject* CreateLabel(const UnitCreateInfo& info) {
-  WindowClassSpec spec;
-  spec.name = kLabelClass;
-  spec.style = CS_HREDRAW | CS_VREDRAW;
-  if (!EnsureWindowClass(spec)) return nullptr;
+  WindowClassShape shape;
+  shape.name = kLabelClass;
+  shape.style = CS_HREDRAW | CS_VREDRAW;
+  if (!EnsureWindowClass(shape)) return nullptr;
   auto* parent = static_cast<NativeUnit*>(info.parent);
   if (!parent || !parent->hwnd() || !info.common) return nullptr;
 

@@ -37,20 +37,20 @@ FontRecord RecordOf(const LOGFONTW& lf) {
 
 HINSTANCE ModuleInstance() { return GetModuleHandleW(nullptr); }
 
-bool EnsureWindowClass(const WindowClassSpec& spec) {
+bool EnsureWindowClass(const WindowClassShape& shape) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(ModuleInstance(), spec.name, &wc)) return true;
+  if (GetClassInfoExW(ModuleInstance(), shape.name, &wc)) return true;
   wc = {};
   wc.cbSize = sizeof wc;
-  wc.style = spec.style;
-  wc.lpfnWndProc = spec.proc;
+  wc.style = shape.style;
+  wc.lpfnWndProc = shape.proc;
   wc.hInstance = ModuleInstance();
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = spec.background;
-  wc.lpszClassName = spec.name;
-  if (spec.icon_resource) {
-    const LPCWSTR icon = MAKEINTRESOURCEW(spec.icon_resource);
+  wc.hbrBackground = shape.background;
+  wc.lpszClassName = shape.name;
+  if (shape.icon_resource) {
+    const LPCWSTR icon = MAKEINTRESOURCEW(shape.icon_resource);
     wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                              GetSystemMetrics(SM_CYICON), 0));
     wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, icon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),

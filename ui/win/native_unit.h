@@ -50,7 +50,7 @@ NativeUnit* UnitOf(HWND hwnd);
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // A window class of this module with the arrow cursor.
-struct WindowClassSpec {
+struct WindowClassShape {
   const wchar_t* name = nullptr;
   WNDPROC proc = UnitWindowProc;
   UINT style = 0;
@@ -59,7 +59,7 @@ struct WindowClassSpec {
 };
 // Registers the class on first use; later calls find it there. False when it
 // can be had neither way.
-bool EnsureWindowClass(const WindowClassSpec& spec);
+bool EnsureWindowClass(const WindowClassShape& shape);
 
 // Raises plain event `event` of the unit without arguments; answers the record.
 PlainEventRecord RaisePlainEvent(const UnitObject* unit, std::uint32_t event);

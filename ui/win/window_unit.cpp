@@ -56,11 +56,11 @@ UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const WindowTypeData*>(info.data);
   // The class, and with it the icon, comes from the first window made.
-  WindowClassSpec spec;
-  spec.name = kWindowClass;
-  spec.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
-  spec.icon_resource = data.icon_resource;
-  if (!EnsureWindowClass(spec)) return nullptr;
+  WindowClassShape shape;
+  shape.name = kWindowClass;
+  shape.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
+  shape.icon_resource = data.icon_resource;
+  if (!EnsureWindowClass(shape)) return nullptr;
 
   DWORD style = WS_OVERLAPPED | WS_CLIPCHILDREN;
   DWORD ex_style = 0;
