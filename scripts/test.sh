@@ -40,8 +40,7 @@ export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
 rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
 . scripts/wine-lib.sh
 (wine_ensure_display --private && wine_template >/dev/null; wine_stop_display)
-# The soak test is run by hand for now (see tests/e2e/CMakeLists.txt).
-ctest --test-dir "$build/win" --output-on-failure -j "$jobs" -LE soak || status=1
+ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
 
 echo "== release package (twice; the exe in it must be the one the tests ran)"
 BRISVALE_BUILD_DIR=$build tests/package_check.sh "$tested_exe" || status=1
