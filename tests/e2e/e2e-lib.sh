@@ -207,6 +207,13 @@ drop() {
   read -r x y <<<"$(unit_centre 8,0)"
   "$E2E_BUILD/tools/xdnd_drag" --timeout "${E2E_DROP_TIMEOUT:-15}" "$x" "$y" "$@" >"$E2E_WORK/drag.log" 2>&1
   rc=$?
+  # The drag source walks the window tree while other programs' windows come
+  # and go; one that vanishes under it ends the drag before it begins.
+  if [ $rc -ne 0 ] && [ $rc -ne 5 ] && grep -q BadWindow "$E2E_WORK/drag.log"; then
+    sleep 0.5
+    "$E2E_BUILD/tools/xdnd_drag" --timeout "${E2E_DROP_TIMEOUT:-15}" "$x" "$y" "$@" >"$E2E_WORK/drag.log" 2>&1
+    rc=$?
+  fi
   [ $rc -eq 0 ] || [ $rc -eq 5 ]
 }
 
