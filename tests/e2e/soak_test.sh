@@ -121,6 +121,8 @@ batches_done() {
     grep -qxF cmd.exe /proc/[0-9]*/comm 2>/dev/null || return 0
     sleep 0.1
   done
+  echo "a batch still runs after 20 s:"
+  ps -eo pid,ppid,stat,etimes,args | grep -v ' ps -eo'
 }
 
 # soak_drop FILE: a drop once no batch runs; says why when the drag failed.
@@ -158,7 +160,11 @@ failed_steps=0
 good=0
 site_clicks=0
 link_clicks=0
+# A step slower than this is reported with its time, so that a slow run
+# shows where its time went.
+slow_ms=3000
 for i in $(seq 1 150); do
+  step_start=$(date +%s%N)
   case $((i % 3)) in
     1) soak_drop "$work/batches/good.bat" && good=$((good + 1)) ;;
     2) soak_drop "$work/batches/no-markers.bat" ;;
@@ -171,15 +177,17 @@ for i in $(seq 1 150); do
     2) e2e_click "$site_x" "$site_y" && site_clicks=$((site_clicks + 1)) &&
          for _ in $(seq 1 300); do [ "$(opened)" -ge $site_clicks ] && break; sleep 0.1; done ;;
   esac
+  step_ms=$((($(date +%s%N) - step_start) / 1000000))
+  [ $step_ms -le $slow_ms ] || echo "step $i (case $((i % 3))) took $step_ms ms"
   if [ "$i" -eq 10 ]; then
     settle $good $site_clicks
     before=$(figures Brisvale.exe)
-    echo "after $i drops (handles, pagefile KiB, resident KiB): $before"
+    echo "after $i drops, ${SECONDS} s in (handles, pagefile KiB, resident KiB): $before"
   fi
 done
 settle $good $site_clicks
 after=$(figures Brisvale.exe)
-echo "after $i drops (handles, pagefile KiB, resident KiB): $after"
+echo "after $i drops, ${SECONDS} s in (handles, pagefile KiB, resident KiB): $after"
 
 e2e_check "every drop and click reached the tool" test "$failed_steps/$link_clicks/$site_clicks" = "0/50/50"
 e2e_check "each good batch started the client once, no other did" test "$(runs)" = 50 || echo "runs: $(runs)"
