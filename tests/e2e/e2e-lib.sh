@@ -98,7 +98,12 @@ e2e_geometry() {
 
 # e2e_click X Y: a real left click at screen coordinates.
 e2e_click() {
-  xdotool mousemove --sync "$1" "$2" && sleep 0.2 && xdotool click 1
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  # A synchronous move waits for the pointer to leave where it is: to where
+  # it already is, it would wait 15 s for nothing.
+  [ "$X $Y" = "$1 $2" ] || timeout 10 xdotool mousemove --sync "$1" "$2" || return 1
+  sleep 0.2 && timeout 10 xdotool click 1
 }
 
 # e2e_screenshot FILE.png: the whole screen of $DISPLAY as PNG.
@@ -189,10 +194,11 @@ unit_text() {
   sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* .* text_utf8=\(.*\)$/\1/p" "$E2E_WORK/window.txt" | tr -d '\r'
 }
 
-# unit_centre L,T: screen position of the centre of the child at client L,T.
+# unit_centre L,T: screen position of the centre of the child at client L,T;
+# nothing when the window has no such child.
 unit_centre() {
   sed -n "s/^child .* client=$1,[-0-9]*,[-0-9]* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p" \
-    "$E2E_WORK/window.txt" | head -n 1 | { read -r l t r b; echo $(((l + r) / 2)) $(((t + b) / 2)); }
+    "$E2E_WORK/window.txt" | head -n 1 | { read -r l t r b && echo $(((l + r) / 2)) $(((t + b) / 2)); }
 }
 
 label3() { unit_text 80,56; }
