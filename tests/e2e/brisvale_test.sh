@@ -141,15 +141,12 @@ e2e_check "equal: empty batches start no client" test "$(count_runs "$game/stand
 # not run either.
 e2e_expected_ob "$work/batches/first.bat" >"$game/ob.bat"
 runs=$(count_runs "$game/standin_client.log")
-wine "$E2E_BUILD/tools/hold_file.exe" 'C:\Game\ob.bat' 15 "$(e2e_winpath "$work/held")" >/dev/null 2>&1 &
-holder=$!
-e2e_wait_for "$work/held" "held" 20
+e2e_check "held: another program holds ob.bat" hold_file 'C:\Game\ob.bat'
 drop "$work/batches/second.bat"
 sleep 3
 e2e_check "held: ob.bat that cannot be written keeps its old content" same_file "$work/expected-first.bat" "$game/ob.bat"
 e2e_check "held: and the old batch is not run" test "$(count_runs "$game/standin_client.log")" = "$runs"
-kill "$holder" 2>/dev/null
-wait "$holder" 2>/dev/null
+release_file
 
 e2e_check "equal: closing the window ends the program with 0" end_tool
 }

@@ -229,6 +229,28 @@ click_unit() {
   e2e_click "$x" "$y"
 }
 
+holder=""
+# hold_file WINPATH: another program holds the file open (readers may share
+# it, writers may not) until release_file; status 1 when it could not.
+hold_file() {
+  rm -f "$E2E_WORK/held" "$E2E_WORK/release" "$E2E_WORK/released"
+  (wine "$E2E_BUILD/tools/hold_file.exe" "$1" 120 "$(e2e_winpath "$E2E_WORK/held")" \
+    "$(e2e_winpath "$E2E_WORK/release")" >/dev/null 2>&1; echo $? >"$E2E_WORK/released") &
+  holder=$!
+  e2e_wait_for "$E2E_WORK/held" "held" 30 && return 0
+  release_file
+  return 1
+}
+
+# release_file: the holder closes the file and ends; once this returns, the
+# file is free. A holder that does not end is killed, which frees the file
+# only once the Wine server has noticed.
+release_file() {
+  touch "$E2E_WORK/release"
+  e2e_wait_for "$E2E_WORK/released" "" 20 || pkill -KILL -x hold_file.exe
+  wait "$holder" 2>/dev/null
+}
+
 # close_tool: a click on the window's close box, then the exit code.
 close_tool() {
   local l t r b cx cy
