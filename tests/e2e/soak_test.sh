@@ -157,15 +157,10 @@ held_drop() {
   return $rc
 }
 
-# settle GOOD CLICKS: waits until every good drop has started the client and
-# every site click has reached the browser, so both measurements see the
-# tool at rest in the same state.
-settle() {
-  local i
-  for i in $(seq 1 600); do
-    [ "$(runs)" -ge "$1" ] && [ "$(opened)" -ge "$2" ] && break
-    sleep 0.1
-  done
+# at_rest: every step has already seen its client and browser start; once
+# no batch runs either, both measurements see the tool in the same state.
+at_rest() {
+  batches_done
   sleep 2
 }
 
@@ -216,12 +211,12 @@ for i in $(seq 1 150); do
   [ $step_ms -le $slow_ms ] || { echo "step $i (case $((i % 3))) took $step_ms ms"; session_state; }
   [ $SECONDS -le $deadline_s ] || { echo "stopped after step $i, ${SECONDS} s in"; session_state; break; }
   if [ "$i" -eq 10 ]; then
-    settle $good $site_clicks
+    at_rest
     before=$(figures Brisvale.exe)
     echo "after $i drops, ${SECONDS} s in (handles, pagefile KiB, resident KiB): $before"
   fi
 done
-settle $good $site_clicks
+at_rest
 after=$(figures Brisvale.exe)
 echo "after $steps_done drops, ${SECONDS} s in (handles, pagefile KiB, resident KiB): $after"
 
