@@ -15,31 +15,11 @@
 #
 #   scripts/bench-drop.sh [ROUNDS]      (default 5; builds what it needs)
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-here=$root/tests/e2e
-
-if [ "${1:-}" != "--inner" ]; then
-  set -e
-  build=${BRISVALE_BUILD_DIR:-$root/build}/win
-  [ -f "$build/build.ninja" ] ||
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j "${BRISVALE_JOBS:-$(nproc)}" \
-    --target Brisvale.exe standin_client.exe window_texts.exe e2e_xdnd_drag >/dev/null
-  set +e
-  export E2E_BUILD=$build BENCH_ROUNDS=${1:-5}
-  . "$root/scripts/wine-lib.sh"
-  . "$here/e2e-lib.sh"
-  e2e_sandboxed "$0" 1500
-  exit $?
-fi
-
-# ---- inside the sandbox ------------------------------------------------------------------
-. "$root/scripts/wine-lib.sh"
+here=$(cd "$(dirname "$0")/../tests/e2e" && pwd)
 . "$here/e2e-lib.sh"
-export WINEPREFIX E2E_WORK
-work=$E2E_WORK
-game=$WINEPREFIX/drive_c/Game
+e2e_inside || build_win Brisvale standin_client window_texts e2e_xdnd_drag || exit 2
+e2e_session 1500 "$@"
+rounds=${1:-5}
 mib=1048576
 
 for shape in one-line lines no-line-ends; do
@@ -56,8 +36,8 @@ read_window || { echo "bench-drop.sh: the window did not come up" >&2; exit 2; }
 read -r x y <<<"$(unit_centre 8,0)"
 
 /usr/bin/python3 "$here/make_batch.py" lines 4096 "$work/small.bat"
-/usr/bin/python3 - "$E2E_BUILD/tools/xdnd_drag" "$x" "$y" "$work" "$game" "$BENCH_ROUNDS" <<'EOF'
-import filecmp, os, statistics, subprocess, sys, time
+/usr/bin/python3 - "$E2E_BUILD/tools/xdnd_drag" "$x" "$y" "$work" "$game" "$rounds" <<'EOF'
+import filecmp, glob, os, statistics, subprocess, sys, time
 
 drag, x, y, work, game, rounds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6])
 ob, client_log = f"{game}/ob.bat", f"{game}/standin_client.log"
@@ -67,7 +47,7 @@ batches_run = 0
 
 def settle():
     """Waits until the batch the drop started has started the stand-in
-    client, and a little longer for both to end: they must not share the
+    client, and until both have ended: they must not share the
     processors with the next drop."""
     global batches_run
     batches_run += 1
@@ -79,7 +59,18 @@ def settle():
         except OSError:
             pass
         time.sleep(0.05)
-    time.sleep(0.5)
+    while time.perf_counter() < deadline and running({"cmd.exe", "League of Legen"}):
+        time.sleep(0.05)
+
+
+def running(names):
+    for comm in glob.glob("/proc/[0-9]*/comm"):
+        try:
+            if open(comm).read().strip() in names:
+                return True
+        except OSError:
+            pass
+    return False
 
 
 def tool_pid():
@@ -183,7 +174,4 @@ print(f"worst rate {worst_rate[0]:.1f} MB/s ({worst_rate[1]}); "
 EOF
 status=$?
 end_tool || status=1
-kill "$sites" 2>/dev/null
-wait "$sites" 2>/dev/null
-wineserver -k >/dev/null 2>&1
 exit $status

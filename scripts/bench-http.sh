@@ -8,29 +8,15 @@
 #   scripts/bench-http.sh [ROUNDS]      (default 9)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BRISVALE_BUILD_DIR:-$root/build}
+. "$root/scripts/wine-lib.sh"
 rounds=${1:-9}
-tool="$build/win/tools/http_bench.exe"
-cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build "$build/win" -j "${BRISVALE_JOBS:-$(nproc)}" --target http_bench >/dev/null ||
-  { echo "bench-http.sh: the Windows build failed" >&2; exit 2; }
+tool="${BRISVALE_BUILD_DIR:-$root/build}/win/tools/http_bench.exe"
+build_win http_bench || exit 2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brisvale-bench.XXXXXX")
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-python=/usr/bin/python3
-[ -x "$python" ] || python=python3
-"$python" "$root/tests/servers/http_server.py" --log-dir "$work/log" --port-file "$work/ports" --idle 120 --lifetime 600 &
-server_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
-[ -s "$work/ports" ] || { echo "bench-http.sh: the server did not start" >&2; exit 2; }
-read -r port _ <"$work/ports"
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+trap 'stop_test_server; rm -rf "$work"' EXIT
+start_test_server "$work" --idle 120 --lifetime 600 || exit 2
+read -r port _ <<<"$server_ports"
 url="http://127.0.0.1:$port/pattern?n=10485760"
 
 out=$("$root/scripts/wine-exec.sh" "$tool" "$url" "$rounds") || { echo "$out"; echo "bench-http.sh: the tool failed" >&2; exit 1; }

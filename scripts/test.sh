@@ -31,14 +31,12 @@ if [ -d tests/fuzz ]; then
 fi
 
 echo "== Windows tree (MinGW-w64, tests under Wine)"
-cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/win" -j "$jobs"
+. scripts/wine-lib.sh
+BRISVALE_BUILD_DIR=$build build_win
 tested_exe=$(sha256sum "$build/win/bin/Brisvale.exe" | cut -d' ' -f1)
 # A template prefix made afresh by this run; every test program gets a copy.
 export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"
 rm -rf "$BRISVALE_WINE_TEMPLATE" "$BRISVALE_WINE_TEMPLATE.lock"
-. scripts/wine-lib.sh
 (wine_ensure_display --private && wine_template >/dev/null; wine_stop_display)
 ctest --test-dir "$build/win" --output-on-failure -j "$jobs" || status=1
 

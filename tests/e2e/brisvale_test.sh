@@ -14,26 +14,12 @@
 # tree), BRISVALE_ARTIFACTS (where screenshots go).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export E2E_BUILD=${E2E_BUILD:-$root/build/win}
 all_scenarios="equal spaces differ down one-down missing texts buttons"
-
-if [ "${1:-}" != "--inner" ]; then
-  for s in "$@"; do
-    case " $all_scenarios " in *" $s "*) ;; *) echo "no scenario $s (have: $all_scenarios)" >&2; exit 2 ;; esac
-  done
-  . "$root/scripts/wine-lib.sh"
-  . "$here/e2e-lib.sh"
-  e2e_sandboxed "$0" 540 "$@"
-  exit $?
-fi
-shift
-
-# ---- inside the sandbox ------------------------------------------------------------------
-. "$root/scripts/wine-lib.sh"
+for s in "$@"; do
+  case " $all_scenarios " in *" $s "*) ;; *) echo "no scenario $s (have: $all_scenarios)" >&2; exit 2 ;; esac
+done
 . "$here/e2e-lib.sh"
-export WINEPREFIX E2E_WORK
-work=$E2E_WORK
+e2e_session 540 "$@"
 drive=$WINEPREFIX/drive_c
 artifacts=${BRISVALE_ARTIFACTS:-$work/artifacts}
 mkdir -p "$artifacts" "$work/batches"
@@ -59,8 +45,6 @@ begin() {
   start_tool "$game"
 }
 
-same_file() { cmp -s "$1" "$2"; }
-empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }
 count_runs() { grep -c '^cmdline=' "$1" 2>/dev/null || echo 0; }
 
 # A request as the site received it: exactly the request line, the host, the
@@ -101,7 +85,7 @@ e2e_check "equal: statistics request line, agent and Accept" \
 e2e_expected_ob "$work/batches/first.bat" >"$work/expected-first.bat"
 drop "$work/batches/first.bat"
 e2e_check "equal: dropped batch becomes ob.bat byte for byte" \
-  bash -c "sleep 1; cmp '$work/expected-first.bat' '$game/ob.bat'" || od -c "$game/ob.bat" | head
+  same_file "$work/expected-first.bat" "$game/ob.bat" || od -c "$game/ob.bat" | head
 client_first() {
   e2e_wait_for "$game/standin_client.log" "cwd=" 20 &&
     grep -qF 'cmdline="C:\Game\League of Legends.exe" "spectator 127.0.0.1:8080 key 123 KR" -UseRads -Locale=ko_KR -GameBaseDir=..' \
@@ -120,20 +104,23 @@ e2e_check "equal: a second drop overwrites ob.bat" same_file "$work/expected-sec
 drop "$work/batches/upper case.bat"
 e2e_expected_ob "$work/batches/upper case.bat" >"$work/expected-upper.bat"
 e2e_check "equal: markers in other letter case still convert" \
-  bash -c "sleep 1; cmp -s '$work/expected-upper.bat' '$game/ob.bat' && test -s '$game/ob.bat'"
-e2e_wait_for "$game/standin_client.log" "cmdline=" 1 # let that run finish before counting
-sleep 2
+  same_file "$work/expected-upper.bat" "$game/ob.bat" && test -s "$game/ob.bat"
+# That batch's run is counted before the batches that must start none.
+runs_reach() { [ "$(count_runs "$game/standin_client.log")" -ge "$1" ]; }
+e2e_until 20 runs_reach 3
+batches_done
 
 local runs bad holder
 runs=$(count_runs "$game/standin_client.log")
 for bad in no-left.bat no-right.bat; do
+  printf 'x' >"$game/ob.bat"
   drop "$work/batches/$bad"
-  e2e_check "equal: $bad gives an empty ob.bat" bash -c "sleep 1; test -f '$game/ob.bat' && test ! -s '$game/ob.bat'"
+  e2e_check "equal: $bad gives an empty ob.bat" empty_file "$game/ob.bat"
 done
-cp "$game/ob.bat" "$work/keep.bat"; printf 'x' >"$game/ob.bat"
+printf 'x' >"$game/ob.bat"
 drop "$work/batches/first.bat" "$work/batches/second.bat"
-e2e_check "equal: several files at once give an empty ob.bat" bash -c "sleep 1; test -f '$game/ob.bat' && test ! -s '$game/ob.bat'"
-sleep 1
+e2e_check "equal: several files at once give an empty ob.bat" empty_file "$game/ob.bat"
+batches_done
 e2e_check "equal: empty batches start no client" test "$(count_runs "$game/standin_client.log")" = "$runs"
 
 # ob.bat held open by another program: it cannot be replaced, and what the
@@ -143,8 +130,8 @@ e2e_expected_ob "$work/batches/first.bat" >"$game/ob.bat"
 runs=$(count_runs "$game/standin_client.log")
 e2e_check "held: another program holds ob.bat" hold_file 'C:\Game\ob.bat'
 drop "$work/batches/second.bat"
-sleep 3
-e2e_check "held: ob.bat that cannot be written keeps its old content" same_file "$work/expected-first.bat" "$game/ob.bat"
+batches_done
+e2e_check "held: ob.bat that cannot be written keeps its old content" cmp "$work/expected-first.bat" "$game/ob.bat"
 e2e_check "held: and the old batch is not run" test "$(count_runs "$game/standin_client.log")" = "$runs"
 release_file
 
@@ -163,8 +150,7 @@ start_tool "$spaced"
 versions_shown() { read_window && [ "$(label3)/$(label4)" = "$1" ]; }
 e2e_check "spaces: window comes up with both versions" versions_shown 14.3.1/14.3.1
 drop "$work/batches/first.bat"
-e2e_check "spaces: ob.bat written in the Game folder" \
-  bash -c "sleep 1; cmp -s '$work/expected-first.bat' '$spaced/ob.bat'"
+e2e_check "spaces: ob.bat written in the Game folder" same_file "$work/expected-first.bat" "$spaced/ob.bat"
 client_spaced() {
   e2e_wait_for "$spaced/standin_client.log" "cwd=" 20 &&
     grep -qF 'cmdline="C:\Program Files\Tencent Games\英雄联盟\Game\League of Legends.exe" "spectator 127.0.0.1:8080 key 123 KR" -UseRads -Locale=ko_KR -GameBaseDir=..' \
@@ -182,8 +168,7 @@ scenario_differ() {
 begin Game3 --home-version 14.3.1 --stats-version 14.4.1
 read_window
 e2e_check "differ: both versions shown" test "$(label3)/$(label4)" = "14.3.1/14.4.1"
-drop "$work/batches/first.bat"
-e2e_answer_box "信息：" 1 "$work/box.txt" 15000
+drop_answering_box "$work/box.txt" "$work/batches/first.bat"
 differ_box() {
   [ "$(e2e_box_field "$work/box.txt" found)" = 1 ] &&
     [ "$(e2e_box_field "$work/box.txt" text_utf8)" = "$wait_text" ] &&
@@ -195,7 +180,7 @@ differ_box() {
 }
 e2e_check "differ: a drop shows the wait-for-update box, its text exact in wide characters" differ_box ||
   cat "$work/box.txt"
-sleep 1
+batches_done
 e2e_check "differ: no ob.bat written" test ! -e "$game/ob.bat"
 e2e_check "differ: no client started" test ! -e "$game/standin_client.log"
 e2e_check "differ: closing the window ends the program with 0" end_tool
@@ -211,8 +196,7 @@ start_tool "$game"
 read_window
 e2e_check "down: both versions empty" test "$(label3)/$(label4)" = "/"
 drop "$work/batches/first.bat"
-e2e_check "down: empty versions count as equal, the batch converts" \
-  bash -c "sleep 1; cmp -s '$work/expected-first.bat' '$game/ob.bat'"
+e2e_check "down: empty versions count as equal, the batch converts" same_file "$work/expected-first.bat" "$game/ob.bat"
 e2e_check "down: and runs" e2e_wait_for "$game/standin_client.log" "cwd=" 20
 end_tool
 }
@@ -222,8 +206,7 @@ scenario_one_down() {
 begin Game5 --home-version 14.3.1 --stats-down
 read_window
 e2e_check "one down: one version shown, the other empty" test "$(label3)/$(label4)" = "14.3.1/"
-drop "$work/batches/first.bat"
-e2e_answer_box "信息：" 1 "$work/box5.txt" 15000
+drop_answering_box "$work/box5.txt" "$work/batches/first.bat"
 e2e_check "one down: a drop shows the wait-for-update box" \
   test "$(e2e_box_field "$work/box5.txt" text_utf8)" = "$wait_text"
 e2e_check "one down: no ob.bat written" test ! -e "$game/ob.bat"
@@ -298,8 +281,8 @@ local desktop=$drive/users/$(id -un)/Desktop
 rm -f "$desktop/Brisvale.lnk"
 click_unit 112,56
 link_ok() {
-  e2e_wait_for "$desktop/Brisvale.lnk" "" 10 && sleep 0.5 &&
-    /usr/bin/python3 "$here/lnk.py" "$desktop/Brisvale.lnk" >"$work/link.json" &&
+  # Read once the link is whole: the reader refuses a cut-short one.
+  e2e_until 10 eval '/usr/bin/python3 "$here/lnk.py" "$desktop/Brisvale.lnk" >"$work/link.json" 2>/dev/null' &&
     /usr/bin/python3 - "$work/link.json" <<'PY'
 import json, sys
 j = json.load(open(sys.argv[1]))
@@ -322,8 +305,4 @@ for scenario in ${*:-$all_scenarios}; do
   echo "== $scenario"
   "scenario_${scenario//-/_}"
 done
-
-[ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
-wineserver -k >/dev/null 2>&1
-echo "$e2e_failures check(s) failed"
-[ "$e2e_failures" -eq 0 ]
+e2e_result

@@ -1,11 +1,13 @@
-# Helpers for end-to-end scripts. Source it (after scripts/wine-lib.sh); it
+# Helpers for end-to-end scripts. Source it; it sources scripts/wine-lib.sh and
 # defines functions only (and the empty session variables below). Every wait
 # is bounded.
 #
-# Expects: E2E_BUILD (the Windows build tree: tools in $E2E_BUILD/tools),
-# WINEPREFIX and DISPLAY for the Wine ones.
+# Expects: E2E_BUILD (the Windows build tree: tools in $E2E_BUILD/tools;
+# build/win unless told), and inside a session WINEPREFIX and DISPLAY.
 
 E2E_DIR=${E2E_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
+. "$E2E_DIR/../../scripts/wine-lib.sh"
+export E2E_BUILD=${E2E_BUILD:-${BRISVALE_BUILD_DIR:-$(cd "$E2E_DIR/../.." && pwd)/build}/win}
 
 e2e_failures=0
 # e2e_check NAME COMMAND...: runs the command, prints PASS or FAIL with its name.
@@ -17,29 +19,36 @@ e2e_check() {
   return 1
 }
 
-# e2e_wait_for FILE [PATTERN] [SECONDS]: until FILE exists (and holds PATTERN, a
-# fixed string). Status 1 after SECONDS (default 20).
-e2e_wait_for() {
-  local file=$1 pattern=${2:-} limit=${3:-20} i
+# e2e_until SECONDS COMMAND...: until the command succeeds; status 1 after SECONDS.
+e2e_until() {
+  local limit=$1 i
+  shift
   for i in $(seq 1 $((limit * 10))); do
-    if [ -e "$file" ] && { [ -z "$pattern" ] || grep -qF -- "$pattern" "$file"; }; then return 0; fi
+    "$@" && return 0
     sleep 0.1
   done
   return 1
 }
 
-# e2e_winpath UNIX_PATH: the path as Windows programs see it. Paths inside the
-# prefix's drive_c come out as C:\..., everything else as Z:\....
-e2e_winpath() {
-  local p
-  p=$(realpath -m "$1")
-  case "$p" in
-    "$WINEPREFIX"/drive_c/*) p="C:${p#"$WINEPREFIX"/drive_c}" ;;
-    "$WINEPREFIX"/drive_c) p="C:" ;;
-    *) p="Z:$p" ;;
-  esac
-  printf '%s\n' "${p//\//\\}"
-}
+_e2e_holds() { [ -e "$1" ] && { [ -z "$2" ] || grep -qF -- "$2" "$1"; }; }
+# e2e_wait_for FILE [PATTERN] [SECONDS]: until FILE exists (and holds PATTERN, a
+# fixed string). Status 1 after SECONDS (default 20).
+e2e_wait_for() { e2e_until "${3:-20}" _e2e_holds "$1" "${2:-}"; }
+
+# same_file EXPECTED FILE: until FILE holds exactly the bytes of EXPECTED (10 s
+# at most), so that a check compares only a file that is complete; then says
+# where they differ.
+same_file() { e2e_until 10 cmp -s "$1" "$2" || cmp "$1" "$2"; }
+
+_e2e_empty() { [ -f "$1" ] && [ ! -s "$1" ]; }
+# empty_file FILE: until FILE exists and is empty (10 s at most).
+empty_file() { e2e_until 10 _e2e_empty "$1"; }
+
+_e2e_no_batch() { ! grep -qxF -e cmd.exe -e "League of Legen" /proc/[0-9]*/comm 2>/dev/null; }
+# batches_done: until no batch and no client it started runs (30 s at most):
+# what a drop started has done all it will. The sandbox's process list holds
+# only its own processes.
+batches_done() { e2e_until 30 _e2e_no_batch || { echo "a batch still runs after 30 s"; return 1; }; }
 
 # e2e_game_folder DIR: makes DIR the client's Game folder: the stand-in client
 # copied in as "League of Legends.exe" (it logs to DIR/standin_client.log).
@@ -70,7 +79,7 @@ EOF
 # (a Windows path) as the recorder's command line.
 e2e_register_browser() {
   local exe cmd scheme
-  exe=$(e2e_winpath "$E2E_BUILD/tools/url_recorder.exe")
+  exe=$(wine_path "$E2E_BUILD/tools/url_recorder.exe")
   cmd="\"$exe\" --log=$1 \"%1\""
   for scheme in http https; do
     wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve /d "$cmd" /f >/dev/null 2>&1 || return 1
@@ -111,6 +120,20 @@ e2e_screenshot() {
   import -display "$DISPLAY" -window root "$1" 2>/dev/null
 }
 
+# e2e_still_screenshot FILE.png: a screenshot once two in a row show the same
+# pixels, so the windows have finished painting (5 s at most).
+e2e_still_screenshot() {
+  local before="" now i
+  for i in $(seq 1 25); do
+    e2e_screenshot "$1" || return 1
+    now=$(convert "$1" rgb:- 2>/dev/null | md5sum)
+    [ "$now" = "$before" ] && return 0
+    before=$now
+    sleep 0.2
+  done
+  return 1
+}
+
 # e2e_xdnd_drag X Y FILE...: drags the files onto the window under X,Y as a
 # file manager would (see xdnd_drag.c for exit codes).
 e2e_xdnd_drag() {
@@ -120,7 +143,7 @@ e2e_xdnd_drag() {
 # e2e_answer_box CAPTION BUTTON_ID OUTFILE [TIMEOUT_MS]: answers a message box
 # as a user; OUTFILE (Unix path) gets what the box showed (see box_answer.cpp).
 e2e_answer_box() {
-  wine "$E2E_BUILD/tools/box_answer.exe" "$1" "$2" "${4:-15000}" "$(e2e_winpath "$3")"
+  wine "$E2E_BUILD/tools/box_answer.exe" "$1" "$2" "${4:-15000}" "$(wine_path "$3")"
 }
 
 # e2e_box_field OUTFILE KEY: one field of box_answer's output.
@@ -128,28 +151,53 @@ e2e_box_field() {
   sed -n "s/^$2=//p" "$1" | tr -d '\r'
 }
 
-# e2e_sandboxed SCRIPT SECONDS [ARGS...]: the outside half of an end-to-end
-# script. Gives it a display of its own (clicks, drops and screenshots must not
-# meet other tests), a fresh prefix and a work folder, then runs
-# "SCRIPT --inner ARGS..." in the sandbox with WINEPREFIX and E2E_WORK set (and
-# the locale of wine-lib.sh, BRISVALE_LOCALE). Removes them afterwards and returns
-# the script's status; 77 (skip) where network namespaces are not allowed.
-# Expects scripts/wine-lib.sh sourced.
-e2e_sandboxed() {
-  local script=$1 limit=$2 prefix work rc
-  shift 2
-  if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
-    echo "SKIP: network namespaces need root here"; return 77
+# e2e_session SECONDS [ARGS...]: the first line of every end-to-end script.
+# Outside the sandbox it gives the script a display of its own (clicks, drops
+# and screenshots must not meet other tests), a fresh prefix and a work
+# folder, runs the script again with ARGS inside the sandbox (at most SECONDS),
+# removes them afterwards and exits with the script's status; 77 (skip) where
+# network namespaces are not allowed. E2E_USE_DISPLAY=1 takes $DISPLAY when it
+# answers. Inside, it starts the prefix's server,
+# sets work (the work folder) and game (C:\Game), and at the script's end
+# stops the stand-in sites and the server.
+e2e_inside() { [ -n "${E2E_WORK:-}" ]; }
+
+e2e_session() {
+  local limit=$1 prefix rc
+  shift
+  if e2e_inside; then
+    export WINEPREFIX E2E_WORK
+    work=$E2E_WORK
+    game=$WINEPREFIX/drive_c/Game
+    wine_start_server || exit 2
+    trap e2e_session_end EXIT
+    return 0
   fi
-  wine_ensure_display --private || return 2
-  prefix=$(wine_fresh_prefix) || { wine_stop_display; return 2; }
-  work=$(mktemp -d "${TMPDIR:-/tmp}/e2e.XXXXXX")
-  WINEPREFIX=$prefix E2E_WORK=$work "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$script" --inner "$@"
+  if [ "$(id -u)" -ne 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
+    echo "SKIP: network namespaces need root here"; exit 77
+  fi
+  if [ "${E2E_USE_DISPLAY:-0}" = 1 ]; then wine_ensure_display || exit 2; else wine_ensure_display --private || exit 2; fi
+  prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
+  E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/e2e.XXXXXX")
+  WINEPREFIX=$prefix E2E_WORK=$E2E_WORK "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$0" "$@"
   rc=$?
-  [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$work"/records*/*.log 2>/dev/null; }
-  rm -rf "$prefix" "$work"
+  [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$E2E_WORK"/records*/*.log 2>/dev/null; }
+  # The sandbox has ended the server with everything else inside it.
+  wine_remove_prefix "$prefix"
+  rm -rf "$E2E_WORK"
   wine_stop_display
-  return $rc
+  exit $rc
+}
+
+e2e_session_end() {
+  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
+  wine_end_server
+}
+
+# e2e_result: the count of failed checks; the status says whether all passed.
+e2e_result() {
+  echo "$e2e_failures check(s) failed"
+  [ "$e2e_failures" -eq 0 ]
 }
 
 # ---- A session of the real Brisvale.exe ------------------------------------------------------------
@@ -180,13 +228,14 @@ start_tool() {
   mkdir -p "$game"
   cp "$E2E_BUILD/bin/Brisvale.exe" "$game/"
   rm -f "$E2E_WORK/exit"
-  (cd "$E2E_WORK" && wine "$(e2e_winpath "$game/Brisvale.exe")" >/dev/null 2>&1; echo $? >"$E2E_WORK/exit") &
+  (cd "$E2E_WORK" && wine "$(wine_path "$game/Brisvale.exe")" >/dev/null 2>&1; echo $? >"$E2E_WORK/exit") &
   tool=$!
 }
 
 # read_window: what the main window shows now, as another program reads it.
 read_window() {
-  wine "$E2E_BUILD/tools/window_texts.exe" Brisvale 30000 "$(e2e_winpath "$E2E_WORK/window.txt")" >/dev/null 2>&1
+  wine "$E2E_BUILD/tools/window_texts.exe" Brisvale 30000 "$(wine_path "$E2E_WORK/window.txt")" >/dev/null 2>&1 ||
+    { wine_state; return 1; }
 }
 
 # unit_text L,T: the text of the child window at client position L,T.
@@ -223,6 +272,17 @@ drop() {
   [ $rc -eq 0 ] || [ $rc -eq 5 ]
 }
 
+# drop_answering_box OUTFILE FILE...: drops the files, answers the box the drop
+# raises ("信息：", OK) into OUTFILE, and waits until the drop has ended.
+drop_answering_box() {
+  local out=$1 dropping
+  shift
+  drop "$@" &
+  dropping=$!
+  e2e_answer_box "信息：" 1 "$out" 15000
+  wait "$dropping"
+}
+
 click_unit() {
   local x y
   read -r x y <<<"$(unit_centre "$1")"
@@ -234,8 +294,8 @@ holder=""
 # it, writers may not) until release_file; status 1 when it could not.
 hold_file() {
   rm -f "$E2E_WORK/held" "$E2E_WORK/release" "$E2E_WORK/released"
-  (wine "$E2E_BUILD/tools/hold_file.exe" "$1" 120 "$(e2e_winpath "$E2E_WORK/held")" \
-    "$(e2e_winpath "$E2E_WORK/release")" >/dev/null 2>&1; echo $? >"$E2E_WORK/released") &
+  (wine "$E2E_BUILD/tools/hold_file.exe" "$1" 120 "$(wine_path "$E2E_WORK/held")" \
+    "$(wine_path "$E2E_WORK/release")" >/dev/null 2>&1; echo $? >"$E2E_WORK/released") &
   holder=$!
   e2e_wait_for "$E2E_WORK/held" "held" 30 && return 0
   release_file
@@ -255,6 +315,7 @@ release_file() {
 close_tool() {
   local l t r b cx cy
   read -r l t r b cx cy <<<"$(sed -n 's/^window .* screen=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) client_origin=\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4 \5 \6/p' "$E2E_WORK/window.txt" | tr -d '\r')"
+  [ -n "$cy" ] || return 1
   # The close box sits at the caption's right end: one frame width in from
   # the right edge, half a caption down from the top.
   e2e_click $((r - (cx - l) - 10)) $((t + (cy - t) / 2 + 1))
@@ -274,8 +335,23 @@ end_tool() {
 # reap_tool: the program has ended, or is ended now: a box no check could
 # answer would hold it open, and the next scenario must start clean.
 reap_tool() {
-  e2e_wait_for "$E2E_WORK/exit" "" 5 || wineserver -k >/dev/null 2>&1
+  if ! e2e_wait_for "$E2E_WORK/exit" "" 5; then
+    wine_state
+    wine_end_server
+    e2e_wait_for "$E2E_WORK/exit" "" 10 || pkill -KILL -x Brisvale.exe
+    wine_start_server
+  fi
   wait "$tool" 2>/dev/null
+}
+
+# wine_state: what a session whose programs went astray shows: the prefix's
+# server folder, and every Wine server with the folder it serves.
+wine_state() {
+  local folder pid
+  folder=$(_wine_server_folder "$WINEPREFIX")
+  echo "--- server folder of $WINEPREFIX: ${folder:-none}"
+  ls -la --time-style=full-iso "$folder" "$folder"/* 2>&1 | head -n 20
+  for pid in $(pgrep -x wineserver64); do echo "server $pid since $(ps -o lstart= -p "$pid"): $(readlink "/proc/$pid/cwd")"; done
 }
 
 # tool_exited SECONDS: the program has ended with exit code 0.

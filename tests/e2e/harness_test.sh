@@ -8,34 +8,16 @@
 #   harness_test.sh            (E2E_BUILD: the Windows build tree)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export E2E_BUILD=${E2E_BUILD:-$root/build/win}
-
-if [ "${1:-}" != "--inner" ]; then
-  . "$root/scripts/wine-lib.sh"
-  . "$here/e2e-lib.sh"
-  e2e_sandboxed "$0" 240
-  exit $?
-fi
-
-# ---- inside the sandbox ------------------------------------------------------------------
-. "$root/scripts/wine-lib.sh"
 . "$here/e2e-lib.sh"
-export WINEPREFIX E2E_WORK
-work=$E2E_WORK
-game=$WINEPREFIX/drive_c/Game
-mkdir -p "$work/records"
+e2e_session 240
 
 # The display is reached through its file-system socket from this namespace.
 e2e_check "x display reachable" bash -c 'xdpyinfo -display "$DISPLAY" >/dev/null'
 
-/usr/bin/python3 "$here/standin_sites.py" --port 80 --lifetime 200 --record "$work/records" \
-  --home-version 14.3.1 --stats-version "14.3.1" --ready-file "$work/sites.ready" &
-sites=$!
-e2e_check "stand-in sites listening" e2e_wait_for "$work/sites.ready" "" 10
+e2e_check "stand-in sites listening" sites --home-version 14.3.1 --stats-version 14.3.1
 
 # ---- WinINet reaches the stand-ins by name, and nothing else -----------------------------------
-fetch() { timeout 60 wine "$E2E_BUILD/tools/http_fetch.exe" "$1" "$(e2e_winpath "$2")"; }
+fetch() { timeout 60 wine "$E2E_BUILD/tools/http_fetch.exe" "$1" "$(wine_path "$2")"; }
 stats_ok() {
   fetch http://www.op.gg/champion/statistics "$work/stats.html" | grep -q "status=200" &&
     grep -qzP 'Korea - Version : 14\.3\.1\n\t\t\t\t</div>\n' "$work/stats.html"
@@ -46,8 +28,8 @@ home_ok() {
 }
 e2e_check "WinINet fetches the statistics page by host name" stats_ok
 e2e_check "WinINet fetches the home page by host name" home_ok
-e2e_check "requests recorded per host" grep -q "^Host: www.op.gg" "$work/records/www.op.gg.log"
-e2e_check "request carries the agent" grep -q "^User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)" "$work/records/lol.qq.com.log"
+e2e_check "requests recorded per host" grep -q "^Host: www.op.gg" "$records/www.op.gg.log"
+e2e_check "request carries the agent" grep -q "^User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)" "$records/lol.qq.com.log"
 no_fetch() { ! fetch "$1" "$work/none.html" | grep -q status=; }
 e2e_check "no other name resolves" no_fetch http://example.com/
 e2e_check "no address beyond loopback answers" no_fetch http://192.0.2.1/
@@ -78,7 +60,7 @@ e2e_check "a bare www. host reaches the browser as http://" e2e_wait_for "$game/
 mkdir -p "$work/batches/with space"
 cp "$here/data/live_game.bat" "$work/batches/a.bat"
 cp "$here/data/live_game.bat" "$work/batches/with space/观战 2.bat"
-timeout 60 wine "$E2E_BUILD/tools/drop_recorder.exe" "$(e2e_winpath "$work/drop.log")" 30000 100 100 400 300 &
+timeout 60 wine "$E2E_BUILD/tools/drop_recorder.exe" "$(wine_path "$work/drop.log")" 30000 100 100 400 300 &
 recorder=$!
 e2e_wait_for "$work/drop.log" "ready" 30
 e2e_check "XDND drag completes" e2e_xdnd_drag 300 250 "$work/batches/a.bat" "$work/batches/with space/观战 2.bat"
@@ -93,7 +75,7 @@ drop_ok() {
 e2e_check "drop target gets both paths as CF_HDROP entries" drop_ok || cat "$work/drop.log"
 
 # ---- a real click, a box answered from outside, a screenshot --------------------------------------------------
-timeout 60 wine "$E2E_BUILD/tools/drop_recorder.exe" "$(e2e_winpath "$work/click.log")" 20000 200 150 300 200 &
+timeout 60 wine "$E2E_BUILD/tools/drop_recorder.exe" "$(wine_path "$work/click.log")" 20000 200 150 300 200 &
 recorder=$!
 e2e_wait_for "$work/click.log" "ready" 30
 win=$(e2e_window drop_recorder 20)
@@ -101,7 +83,6 @@ read -r wx wy ww wh <<<"$(e2e_geometry "$win")"
 e2e_check "window found by title" test -n "$win"
 e2e_click $((wx + ww / 2)) $((wy + wh / 2))
 e2e_wait_for "$work/click.log" "click" 10
-sleep 1
 e2e_screenshot "$work/shot.png"
 e2e_check "screenshot is a PNG of the screen" bash -c "identify '$work/shot.png' | grep -q 'PNG 1280x1024'"
 e2e_answer_box drop_recorder 1 "$work/box.txt" 15000
@@ -117,8 +98,4 @@ e2e_check "click reached the window and the box was answered with OK" e2e_wait_f
 kill "$recorder" 2>/dev/null
 wait "$recorder" 2>/dev/null
 
-kill "$sites" 2>/dev/null
-wait "$sites" 2>/dev/null
-wineserver -k >/dev/null 2>&1
-echo "$e2e_failures check(s) failed"
-[ "$e2e_failures" -eq 0 ]
+e2e_result

@@ -7,22 +7,8 @@
 #   large_drop_test.sh          (E2E_BUILD: the Windows build tree)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export E2E_BUILD=${E2E_BUILD:-$root/build/win}
-
-if [ "${1:-}" != "--inner" ]; then
-  . "$root/scripts/wine-lib.sh"
-  . "$here/e2e-lib.sh"
-  e2e_sandboxed "$0" 240
-  exit $?
-fi
-
-# ---- inside the sandbox ------------------------------------------------------------------
-. "$root/scripts/wine-lib.sh"
 . "$here/e2e-lib.sh"
-export WINEPREFIX E2E_WORK
-work=$E2E_WORK
-game=$WINEPREFIX/drive_c/Game
+e2e_session 240
 
 /usr/bin/python3 "$here/make_batch.py" one-line 1048576 "$work/page.bat"
 e2e_expected_ob "$work/page.bat" >"$work/expected.bat"
@@ -32,12 +18,7 @@ e2e_game_folder "$game"
 start_tool "$game"
 e2e_check "window comes up" read_window || cat "$work/window.txt"
 E2E_DROP_TIMEOUT=60 drop "$work/page.bat"
-e2e_check "a 1 MB line converts byte for byte" bash -c "sleep 1; cmp '$work/expected.bat' '$game/ob.bat'"
+e2e_check "a 1 MB line converts byte for byte" same_file "$work/expected.bat" "$game/ob.bat"
 e2e_check "and its batch starts the client" e2e_wait_for "$game/standin_client.log" "key 789 KR" 20
 e2e_check "the window then answers a close, and the program ends with 0" end_tool
-
-kill "$sites" 2>/dev/null
-wait "$sites" 2>/dev/null
-wineserver -k >/dev/null 2>&1
-echo "$e2e_failures check(s) failed"
-[ "$e2e_failures" -eq 0 ]
+e2e_result

@@ -14,8 +14,8 @@
 #   soak_test.sh            (E2E_BUILD: the Windows build tree)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export E2E_BUILD=${E2E_BUILD:-$root/build/win}
+. "$here/e2e-lib.sh"
+e2e_session 570
 
 # What the tool may gain between the warm-up and the end: a few handles a
 # library keeps in a cache, heap pages that a later drop reuses. A leak of one
@@ -27,24 +27,7 @@ allow_rss_kib=4096
 # What the leaking helper takes, well beyond each allowance.
 leak_handles=200
 leak_mib=32
-
-if [ "${1:-}" != "--inner" ]; then
-  . "$root/scripts/wine-lib.sh"
-  . "$here/e2e-lib.sh"
-  started=$(date +%s)
-  e2e_sandboxed "$0" 570
-  rc=$?
-  echo "soak: took $(($(date +%s) - started)) s"
-  exit $rc
-fi
-
-# ---- inside the sandbox ------------------------------------------------------------------
-. "$root/scripts/wine-lib.sh"
-. "$here/e2e-lib.sh"
-export WINEPREFIX E2E_WORK
-work=$E2E_WORK
 tools=$E2E_BUILD/tools
-game=$WINEPREFIX/drive_c/Game
 desktop=$WINEPREFIX/drive_c/users/$(id -un)/Desktop
 
 # figures IMAGE: "HANDLES PAGEFILE_KIB RSS_KIB" of the running program IMAGE.
@@ -78,10 +61,9 @@ within_allowances() {
 
 # ==== The figures move with a program that leaks ====================================================
 mkdir -p "$work/leak"
-wine "$tools/leaker.exe" $leak_handles $leak_mib "$(e2e_winpath "$work/leak")" >/dev/null 2>&1 &
+wine "$tools/leaker.exe" $leak_handles $leak_mib "$(wine_path "$work/leak")" >/dev/null 2>&1 &
 leaker=$!
 e2e_wait_for "$work/leak/ready" "" 60
-sleep 1
 leak_before=$(figures leaker.exe)
 touch "$work/leak/go"
 e2e_wait_for "$work/leak/leaked" "" 60
@@ -111,20 +93,6 @@ e2e_check "the window came up with its units" test -n "$(unit_centre 8,0)" -a -n
 runs() { grep -c '^cmdline=' "$game/standin_client.log" 2>/dev/null || echo 0; }
 opened() { grep -c 'www.op.gg' "$game/opened.log" 2>/dev/null || echo 0; }
 
-# A batch the tool started is read by cmd while it runs, and a drop then
-# cannot replace ob.bat (the tool keeps the old one and runs nothing). A user
-# who drops again that fast sees the same; here each drop waits until no
-# batch runs, so that every good batch counts.
-batches_done() {
-  local i
-  for i in $(seq 1 200); do
-    grep -qxF cmd.exe /proc/[0-9]*/comm 2>/dev/null || return 0
-    sleep 0.1
-  done
-  echo "a batch still runs after 20 s"
-  session_state
-}
-
 # session_state: what a failed or slow step found, printed once per run so
 # that a broken session does not flood the log.
 state_shown=0
@@ -143,8 +111,12 @@ session_state() {
 }
 
 # soak_drop FILE: a drop once no batch runs; says why when the drag failed.
+# A batch the tool started is read by cmd while it runs, and a drop then
+# cannot replace ob.bat (the tool keeps the old one and runs nothing). A user
+# who drops again that fast sees the same; here each drop waits until no
+# batch runs, so that every good batch counts.
 soak_drop() {
-  batches_done
+  batches_done || session_state
   drop "$1" || { echo "drop of $1 failed:"; cat "$work/drag.log"; session_state; return 1; }
 }
 
@@ -158,23 +130,17 @@ held_drop() {
 }
 
 # at_rest: every step has already seen its client and browser start; once
-# no batch runs either, both measurements see the tool in the same state.
+# no batch runs either and the tool has answered a message after its last
+# step, both measurements see it in the same state.
 at_rest() {
-  batches_done
-  sleep 2
+  batches_done || session_state
+  read_window
 }
 
 # waited_for WHAT COUNT_FUNCTION N: the count has reached N within 30 s;
 # otherwise says what did not happen.
-waited_for() {
-  local n
-  for n in $(seq 1 300); do
-    [ "$($2)" -ge "$3" ] && return 0
-    sleep 0.1
-  done
-  echo "step $i: $1 within 30 s"
-  return 1
-}
+reaches() { [ "$($1)" -ge "$2" ]; }
+waited_for() { e2e_until 30 reaches "$2" "$3" || { echo "step $i: $1 within 30 s"; return 1; }; }
 
 # step N: the Nth drop and the click after it. Each good drop must start the
 # client, and each site click the browser, before the step ends, so that no
@@ -233,9 +199,4 @@ e2e_check "no figure grew beyond its allowance (+$allow_handles handles, +$allow
 
 e2e_check "closing the window ends the program with 0" close_tool
 reap_tool
-
-kill "$sites" 2>/dev/null
-wait "$sites" 2>/dev/null
-wineserver -k >/dev/null 2>&1
-echo "$e2e_failures check(s) failed"
-[ "$e2e_failures" -eq 0 ]
+e2e_result

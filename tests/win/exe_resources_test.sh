@@ -8,8 +8,8 @@
 #   tests/win/exe_resources_test.sh path/to/exe_resources_test.exe [gtest arguments...]
 #   BVTEST_EXE_UNIX   the exe to check (default: bin/Brisvale.exe of the build)
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-lib.sh"
 [ $# -ge 1 ] || { echo "usage: exe_resources_test.sh program.exe [args...]" >&2; exit 2; }
 
 exe=${BVTEST_EXE_UNIX:-${BRISVALE_TOOLS:?run through ctest or set BVTEST_EXE_UNIX}/../bin/Brisvale.exe}
@@ -32,6 +32,6 @@ fi
 echo "expecting version $version, PrivateBuild '${private:-<none: the release>}'"
 
 export BVTEST_VERSION=$version BVTEST_PRIVATE_BUILD=$private
-BVTEST_EXE=$(printf 'Z:%s' "$exe" | tr / '\\')
+BVTEST_EXE=$(wine_path "$exe")
 export BVTEST_EXE
 "$root/scripts/wine-exec.sh" "$@"

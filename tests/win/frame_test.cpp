@@ -187,16 +187,8 @@ long RunCopyIn(const std::wstring& folder, const char* child) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring exe = folder + L"\\frame_test.exe";
   if (!CopyFileW(self, exe.c_str(), FALSE)) return -4;
-  std::wstring cmd = L"\"" + exe + L"\" --child=" + bv::wide::Wide(child).c_str();
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  long code = -3;
-  if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    CloseHandle(pi.hThread);
-    bvtest::Child c{pi.hProcess, pi.dwProcessId};
-    code = bvtest::WaitChild(c);
-  }
+  bvtest::Child c = bvtest::StartProgram(L"\"" + exe + L"\" --child=" + bv::wide::Wide(child).c_str());
+  const long code = bvtest::WaitChild(c);
   DeleteFileW(exe.c_str());
   return code;
 }

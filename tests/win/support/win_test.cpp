@@ -80,19 +80,31 @@ ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] 
 
 const std::vector<std::string>& ChildArgs() { return g_child_args; }
 
-Child StartChild(const char* name, const std::string& extra) {
-  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
-  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
+Child StartProgram(std::wstring command) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   Child c;
-  if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     CloseHandle(pi.hThread);
     c.process = pi.hProcess;
     c.pid = pi.dwProcessId;
+    return c;
   }
+  const DWORD error = GetLastError();
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                 static_cast<DWORD>(std::size(text)), nullptr);
+  std::fprintf(stderr, "CreateProcessW failed, error %lu (%s): %s\n", error, Utf8FromWide(text).c_str(),
+               Utf8FromWide(command).c_str());
+  std::fflush(stderr);
   return c;
+}
+
+Child StartChild(const char* name, const std::string& extra) {
+  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
+  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
+  return StartProgram(std::move(cmd));
 }
 
 long WaitChild(Child& child, DWORD timeout_ms) {

@@ -32,11 +32,14 @@ struct Child {
   HANDLE process = nullptr;
   DWORD pid = 0;
 };
+// Starts a program by its command line. When the start fails it prints the
+// command, the error code and its text, so that a chance failure names itself.
+Child StartProgram(std::wstring command);
 // Starts this test program with --child=NAME (plus `extra` arguments, a GBK
 // command-line tail).
 Child StartChild(const char* name, const std::string& extra = "");
 // Waits for the child's end; returns its exit code, or -2 after the timeout
-// (the child is then terminated).
+// (the child is then terminated), or -3 when it never started.
 long WaitChild(Child& child, DWORD timeout_ms = 30000);
 // The arguments after --child=NAME, in GBK.
 const std::vector<std::string>& ChildArgs();
