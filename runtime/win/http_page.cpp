@@ -186,7 +186,6 @@ void Fetch(const char* address, PageBuffer& page) {
     client.handle = InternetOpenA(kUserAgent, named_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
                                   named_proxy ? client.proxy_address : nullptr, nullptr, 0);
     if (!client.handle) return;
-    ++client.opens;
   }
   HINTERNET session = static_cast<HINTERNET>(client.handle);
 
