@@ -30,7 +30,7 @@ class PageBuffer {
  public:
   // A byte set's length is a 32-bit count and its block carries an 8-byte
   // head, so no page may hold more than this.
-  static constexpr std::int32_t kLargest = 0x7FFFFFFF - 8;
+  static constexpr std::int32_t kLargest = INT32_MAX - 8;
 
   explicit PageBuffer(std::int32_t largest = kLargest) : largest_(largest) {}
   ~PageBuffer();
