@@ -10,20 +10,16 @@
 namespace bvtest {
 
 inline bv::ValueRecord Byte(std::uint8_t v) { return bv::ValueRecord::Of(bv::kTypeByte, v); }
-inline bv::ValueRecord Short(std::int16_t v) {
-  return bv::ValueRecord::Of(bv::kTypeShort, static_cast<std::uint16_t>(v));
-}
+inline bv::ValueRecord Short(std::int16_t v) { return bv::ValueRecord::Of(bv::kTypeShort, static_cast<std::uint16_t>(v)); }
 inline bv::ValueRecord Float(float f) {
-  bv::ValueRecord r = bv::ValueRecord::Of(bv::kTypeFloat, 0);
-  std::memcpy(&r.value, &f, sizeof f);
-  return r;
+  std::uint32_t w;
+  std::memcpy(&w, &f, sizeof w);
+  return bv::ValueRecord::Of(bv::kTypeFloat, w);
 }
 inline bv::ValueRecord Double(double d, bv::TypeCode type = bv::kTypeDouble) {
   std::uint64_t w;
   std::memcpy(&w, &d, sizeof w);
-  bv::ValueRecord r = bv::ValueRecord::Of(type, 0);
-  r.SetWide(w);
-  return r;
+  return bv::ValueRecord::Of(type, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(w >> 32));
 }
 inline bv::ValueRecord DateTime(double days) { return Double(days, bv::kTypeDateTime); }
 inline bv::ValueRecord Array(bv::TypeCode element, const void* block) {

@@ -271,14 +271,15 @@ TEST_F(Http, BodyShorterThanAnnouncedGivesWhatArrived) {
 
 // Points every import entry of this program that holds `from` at `to`, so that
 // the runtime's calls reach a stand-in; answers how many entries changed.
-int RedirectImport(const void* from, const void* to) {
+template <class Fn>
+int RedirectImport(Fn from, Fn to) {
   int changed = 0;
   auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
     for (auto* entry = reinterpret_cast<ULONG_PTR*>(base + d->FirstThunk); *entry; ++entry) {
-      if (reinterpret_cast<const void*>(*entry) != from) continue;
+      if (*entry != reinterpret_cast<ULONG_PTR>(from)) continue;
       DWORD old;
       VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &old);
       *entry = reinterpret_cast<ULONG_PTR>(to);
@@ -302,12 +303,11 @@ class HeapRequests {
  public:
   HeapRequests() {
     Restart();
-    redirected_ = RedirectImport(reinterpret_cast<const void*>(real_alloc_), reinterpret_cast<const void*>(&Alloc)) +
-                  RedirectImport(reinterpret_cast<const void*>(real_realloc_), reinterpret_cast<const void*>(&ReAlloc));
+    redirected_ = RedirectImport<AllocFn>(real_alloc_, &Alloc) + RedirectImport<ReAllocFn>(real_realloc_, &ReAlloc);
   }
   ~HeapRequests() {
-    RedirectImport(reinterpret_cast<const void*>(&Alloc), reinterpret_cast<const void*>(real_alloc_));
-    RedirectImport(reinterpret_cast<const void*>(&ReAlloc), reinterpret_cast<const void*>(real_realloc_));
+    RedirectImport<AllocFn>(&Alloc, real_alloc_);
+    RedirectImport<ReAllocFn>(&ReAlloc, real_realloc_);
   }
   HeapRequests(const HeapRequests&) = delete;
   HeapRequests& operator=(const HeapRequests&) = delete;
@@ -452,8 +452,7 @@ struct ClientHandles {
     return real_close(h);
   }
   static bool Watch() {
-    return RedirectImport(reinterpret_cast<const void*>(real_open), reinterpret_cast<const void*>(&Open)) > 0 &&
-           RedirectImport(reinterpret_cast<const void*>(real_close), reinterpret_cast<const void*>(&Close)) > 0;
+    return RedirectImport<OpenFn>(real_open, &Open) > 0 && RedirectImport<CloseFn>(real_close, &Close) > 0;
   }
 };
 
