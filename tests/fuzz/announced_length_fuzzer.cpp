@@ -1,7 +1,8 @@
 // What a server announces and sends: the Content-Length reading against a
 // plain reading of the same bytes, the read size chosen from it, and a page
 // buffer fed the announced length and chunks of the sizes given, which must
-// hold the bytes exactly and never grow past twice what arrived plus 1 MiB.
+// hold the bytes exactly and never grow past twice what arrived plus the
+// growth slack.
 //
 // Input: a length byte n, then n bytes of header text, then a byte for the
 // buffer's largest size, then chunk sizes (two bytes each).
