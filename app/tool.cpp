@@ -53,7 +53,7 @@ char* InCurrentDir(const char* name) {
 }
 
 void ShowInfo(const char* message) {
-  Call(InfoBox, {ValueRecord::TextOf(message), ValueRecord::Int(0), ValueRecord::Omit()});
+  Call(InfoBox, {ValueRecord::TextOf(message), ValueRecord::Int(kInfoBoxOk), ValueRecord::Omit()});
 }
 
 // Cuts the version between `left` and `right` out of `page` into `label`.
@@ -155,12 +155,13 @@ void OnFilesDropped(const EventCall& call) {
   char* dir = Call(GetCurrentDir, {}).AsText();
   char* command_line = JoinTexts({kConstants.quote, dir, kConstants.batch_file, kConstants.quote});
   Release(dir);
-  Call(Run, {ValueRecord::TextOf(command_line), ValueRecord::Bool(false), ValueRecord::Int(1)});
+  const ValueRecord no_wait = ValueRecord::Bool(false);
+  Call(Run, {ValueRecord::TextOf(command_line), no_wait, ValueRecord::Int(kShowHidden)});
   Release(command_line);
 }
 
 void OnShortcutButton(const EventCall&) {
-  char* desktop = Call(GetSpecialFolder, {ValueRecord::Int(3)}).AsText();
+  char* desktop = Call(GetSpecialFolder, {ValueRecord::Int(kFolderDesktop)}).AsText();
   char* link = JoinTexts({desktop, kConstants.link_name});
   Release(desktop);
   char* target = InCurrentDir(kConstants.target_name);

@@ -9,12 +9,6 @@
 
 namespace bv {
 
-namespace {
-FatalHook g_hook = nullptr;
-}
-
-void SetFatalHook(FatalHook hook) { g_hook = hook; }
-
 std::string FatalReportText(const char* message, std::int32_t code) {
   std::string text = texts::kFatalHeading;
   if (code != 0) {
@@ -50,7 +44,7 @@ void FatalRuntimeError(const char* message, std::int32_t code) {
     if (message && *message && n < sizeof spare)
       std::snprintf(spare + n, sizeof spare - n, "%s%s\r\n", texts::kFatalMessageLabel, message);
   }
-  if (!g_hook || g_hook(message, code)) platform::ShowFatalReport(shown, texts::kFatalCaption);
+  platform::ShowFatalReport(shown, texts::kFatalCaption);
   ForgetEndCallback();
   EndProgram(-1);
 }

@@ -10,11 +10,6 @@ namespace bv {
 // line when the message is not empty.
 std::string FatalReportText(const char* message, std::int32_t code);
 
-// A hook a program may install, consulted before the box; returning false
-// suppresses the box. This program installs none.
-using FatalHook = bool (*)(const char* message, std::int32_t code);
-void SetFatalHook(FatalHook hook);
-
 // Blocks events, shows the report, forgets the end callback and ends the
 // program with exit code -1. Never returns.
 [[noreturn]] void FatalRuntimeError(const char* message, std::int32_t code = 0);

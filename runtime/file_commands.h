@@ -22,10 +22,23 @@ void LoadFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
 // SaveFile(path, byte sets...) -> logical: creates or replaces the file with
 // the pieces in order; false on any failure (short writes included).
 void SaveFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
-// Run(command line, [wait], [show mode 1..6, default 2]) -> logical: started.
+// Run(command line, [wait], [show mode, default kShowNormal]) -> logical:
+// started. A mode outside 1..6 is taken as the nearer end.
 void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
+// How Run shows the started program's window.
+enum RunShowMode : std::int32_t {
+  kShowHidden = 1,
+  kShowNormal = 2,              // activated
+  kShowMinimized = 3,           // activated
+  kShowMaximized = 4,           // activated
+  kShowNoActivate = 5,          // normal, not activated
+  kShowMinimizedInactive = 6,   // minimised, not activated
+};
 // InfoBox(message, style, [title]) -> integer: the button chosen (OK 0,
-// Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; 0 otherwise).
+// Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; 0 otherwise). The style
+// is the platform's message box style word.
 void InfoBox(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
+// The style of a box with one OK button and no icon.
+inline constexpr std::int32_t kInfoBoxOk = 0;
 
 }  // namespace bv

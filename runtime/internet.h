@@ -20,9 +20,4 @@ void HttpGetPage(ValueRecord* result, std::int32_t argc, const ValueRecord* args
 // kNotifyEnd closes the client handle.
 const LibraryInfo& InternetLibrary();
 
-// What a test may observe of the client handle: whether it is open now, and
-// how many times it has been opened in this process.
-bool InternetClientIsOpen();
-int InternetClientOpenCount();
-
 }  // namespace bv

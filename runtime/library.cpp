@@ -1,7 +1,5 @@
 #include "runtime/library.h"
 
-#include <cstring>
-
 namespace bv {
 
 namespace {
@@ -19,14 +17,6 @@ void SetLibrary(int number, const LibraryInfo* info) {
 void NotifyLibraries(std::int32_t code, std::intptr_t arg) {
   for (const LibraryInfo* lib : g_libraries)
     if (lib && lib->notify) lib->notify(code, arg);
-}
-
-Command FindCommand(int library, const char* name) {
-  const LibraryInfo* lib = GetLibrary(library);
-  if (!lib) return nullptr;
-  for (std::int32_t i = 0; i < lib->command_count; ++i)
-    if (std::strcmp(lib->commands[i].name, name) == 0) return lib->commands[i].fn;
-  return nullptr;
 }
 
 }  // namespace bv

@@ -1,6 +1,7 @@
-// Libraries: the core library (0) and the four further ones whose commands the
-// logic calls by library number. Each library is a record of data: its number,
-// name, command table and notification function.
+// Libraries: the core library (0) and the four further ones (value.h numbers
+// them). The logic calls their commands directly; what the runtime keeps of a
+// library is how it tells the library of the program's start and end. Every
+// library has its record under its number, whether or not it listens.
 #pragma once
 
 #include <cstdint>
@@ -16,17 +17,8 @@ inline constexpr std::int32_t kNotifyEnd = 6;
 
 using LibraryNotify = std::intptr_t (*)(std::int32_t code, std::intptr_t arg);
 
-struct CommandInfo {
-  const char* name;
-  Command fn;
-};
-
 struct LibraryInfo {
-  int number;
-  const char* name;
-  const CommandInfo* commands;
-  std::int32_t command_count;
-  LibraryNotify notify;  // may be null
+  LibraryNotify notify;  // null for a library that needs neither notification
 };
 
 // The program's libraries, indexed by library number (null where the tree has
@@ -36,8 +28,5 @@ void SetLibrary(int number, const LibraryInfo* info);
 
 // Sends `code` to every library that has a notification function.
 void NotifyLibraries(std::int32_t code, std::intptr_t arg);
-
-// Looks a command up by name in a library; null when absent.
-Command FindCommand(int library, const char* name);
 
 }  // namespace bv

@@ -14,8 +14,6 @@ constexpr std::int32_t kHead = static_cast<std::int32_t>(sizeof(ByteSetHeader));
 
 PageBuffer::~PageBuffer() { Release(block_); }
 
-const std::uint8_t* PageBuffer::data() const { return block_ ? block_ + kHead : nullptr; }
-
 // A new block and a copy rather than a resize: a resize that moves the block
 // copies just the same, and Wine's heap resizes at twice the cost of an
 // allocation and a copy (growing to a 10 MB page: 11.5 ms against 6). A
@@ -48,8 +46,12 @@ std::int32_t ChooseReadSize(long long announced) {
   return announced >= kLargestReadSize ? kLargestReadSize : static_cast<std::int32_t>(announced + 1);
 }
 
-void PageBuffer::Expect(long long announced) {
-  expected_ = announced > 0 && announced <= largest_ ? static_cast<std::int32_t>(announced) : 0;
+std::int32_t GrownCapacity(std::int32_t capacity, std::int32_t need, long long announced, std::int32_t largest) {
+  const long long expected = announced > 0 && announced <= largest ? announced : 0;
+  if (expected >= need) return static_cast<std::int32_t>(std::min<long long>(2LL * need + kGrowthSlack, expected));
+  std::int32_t grown = capacity < 4096 ? 4096 : capacity;
+  while (grown < need) grown = grown > largest / 2 ? largest : grown * 2;
+  return grown;
 }
 
 bool PageBuffer::Append(const void* bytes, std::int32_t n) {
@@ -57,17 +59,8 @@ bool PageBuffer::Append(const void* bytes, std::int32_t n) {
   if (n > largest_ - length_) return false;
   const std::int32_t need = length_ + n;
   if (need > capacity_) {
-    // Doubling keeps a long download linear; the last step is clipped to the
-    // largest size, and when memory is short the exact need is tried too.
-    // Towards an announced length the page has not outgrown, each step goes
-    // as far as the bound allows but never past it, so fewer and larger
-    // steps are copied and a page that arrives whole is never shrunk.
-    std::int32_t grown = capacity_ < 4096 ? 4096 : capacity_;
-    if (expected_ >= need) {
-      grown = static_cast<std::int32_t>(std::min<long long>(2LL * need + kSlack, expected_));
-    } else {
-      while (grown < need) grown = grown > largest_ / 2 ? largest_ : grown * 2;
-    }
+    // When memory is short the exact need is tried too.
+    const std::int32_t grown = GrownCapacity(capacity_, need, announced_, largest_);
     if (!GrowTo(grown) && !(grown > need && GrowTo(need))) return false;
   }
   std::memcpy(block_ + kHead + length_, bytes, static_cast<std::size_t>(n));

@@ -26,11 +26,22 @@ inline constexpr std::int32_t kUnannouncedReadSize = 10240;
 inline constexpr std::int32_t kLargestReadSize = 102400;
 std::int32_t ChooseReadSize(long long announced);
 
+// The capacity a page of `capacity` bytes grows to when it must hold `need`
+// bytes, no page holding more than `largest`. Doubling keeps a long download
+// linear, its last step clipped to `largest`. Towards an announced length
+// (one above 0 and within `largest`) that the page has not outgrown, each
+// step goes as far as the bound allows but never past it, so fewer and larger
+// steps are copied and a page that arrives whole is never shrunk; that bound
+// is twice `need` plus kGrowthSlack, whatever was announced, so a server that
+// announces much and sends little costs little.
+inline constexpr std::int32_t kGrowthSlack = (1 << 16) - 8;  // with the byte-set head, 64 KiB
+std::int32_t GrownCapacity(std::int32_t capacity, std::int32_t need, long long announced, std::int32_t largest);
+
 class PageBuffer {
  public:
   // A byte set's length is a 32-bit count and its block carries an 8-byte
   // head, so no page may hold more than this.
-  static constexpr std::int32_t kLargest = 0x7FFFFFFF - 8;
+  static constexpr std::int32_t kLargest = INT32_MAX - 8;
 
   explicit PageBuffer(std::int32_t largest = kLargest) : largest_(largest) {}
   ~PageBuffer();
@@ -39,16 +50,8 @@ class PageBuffer {
 
   // Appends n bytes; false (contents unchanged) when the buffer cannot grow.
   bool Append(const void* bytes, std::int32_t n);
-  // The length a server announced. Growth aims at it instead of overshooting
-  // by doubling, but never runs ahead of what arrived: no block is larger
-  // than twice the bytes held plus kSlack, whatever was announced, so a
-  // server that announces much and sends little costs little.
-  void Expect(long long announced);
-  static constexpr std::int32_t kSlack = (1 << 16) - 8;  // with the byte-set head, 64 KiB
-
-  const std::uint8_t* data() const;
-  std::int32_t length() const { return length_; }
-  std::int32_t capacity() const { return capacity_; }
+  // The length a server announced, which growth aims at (GrownCapacity).
+  void Expect(long long announced) { announced_ = announced; }
 
   // The contents as a new byte set owned by the caller (null when empty);
   // the buffer is empty afterwards.
@@ -60,7 +63,7 @@ class PageBuffer {
   std::uint8_t* block_ = nullptr;  // byte-set head, then the bytes
   std::int32_t length_ = 0;
   std::int32_t capacity_ = 0;
-  std::int32_t expected_ = 0;  // 0: nothing (usable) announced
+  long long announced_ = 0;
   std::int32_t largest_;
 };
 

@@ -16,10 +16,8 @@ void UnblockEvents() {
   if (g_event_block > 0) --g_event_block;
 }
 bool EventsBlocked() { return g_event_block > 0; }
-int EventBlockCount() { return g_event_block; }
 
 void SetEndCallback(EndCallback cb) { g_end_callback = cb; }
-EndCallback GetEndCallback() { return g_end_callback; }
 void ForgetEndCallback() { g_end_callback = nullptr; }
 
 void SetEndSequence(EndSequence seq) { g_end_sequence = seq; }

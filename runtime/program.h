@@ -12,13 +12,11 @@ namespace bv {
 void BlockEvents();
 void UnblockEvents();  // never below 0
 bool EventsBlocked();
-int EventBlockCount();
 
 // ---- End callback --------------------------------------------------------------
 using EndCallback = void (*)();
 // A later registration replaces an earlier one.
 void SetEndCallback(EndCallback cb);
-EndCallback GetEndCallback();
 void ForgetEndCallback();
 
 // ---- End of the program --------------------------------------------------------

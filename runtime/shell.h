@@ -49,7 +49,7 @@ void OpenUrl(ValueRecord* result, std::int32_t argc, const ValueRecord* args);
 inline constexpr const char kDefaultUrl[] = "about:blank";
 
 // Library records for registration by the program frame.
-const LibraryInfo& OsLibrary();   // number 3: GetSpecialFolder, CreateShortcut
-const LibraryInfo& AppLibrary();  // number 4: OpenUrl
+const LibraryInfo& OsLibrary();   // number 3
+const LibraryInfo& AppLibrary();  // number 4
 
 }  // namespace bv

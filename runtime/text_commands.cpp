@@ -26,7 +26,7 @@ bool NumericArrayBytes(const ValueRecord& v, const std::uint8_t** data, std::int
   ArrayBlock array;
   if (!ReadArrayBlock(v.Pointer(), NumericWidth(ElementType(v.type)), &array)) return false;
   // Leaves room for the header of a byte set and the NUL of a text.
-  constexpr std::int64_t kMaxBytes = 0x7FFFFFFF - 16;
+  constexpr std::int64_t kMaxBytes = INT32_MAX - 16;
   if (array.bytes > kMaxBytes) return false;
   *data = array.elements;
   *size = static_cast<std::int32_t>(array.bytes);

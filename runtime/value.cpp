@@ -55,8 +55,6 @@ void RegisterConstantRange(const void* start, std::ptrdiff_t size) {
 
 bool IsConstant(const void* p) { return p && FindRange(p); }
 
-void ResetConstantRanges() { g_range_count = 0; }
-
 void* TryAllocate(std::int32_t size) {
   if (size < 0) return nullptr;
   return platform::HeapGet(static_cast<std::size_t>(size));
@@ -161,15 +159,6 @@ char* JoinTexts(std::int32_t count, const char* const* texts) {
 
 char* JoinTexts(std::initializer_list<const char*> texts) {
   return JoinTexts(static_cast<std::int32_t>(texts.size()), texts.begin());
-}
-
-char* ReturnText(char* local) {
-  if (!local) return nullptr;
-  std::int32_t n = TextLen(local);
-  auto copy = static_cast<char*>(Allocate(n + 1));
-  std::memcpy(copy, local, static_cast<std::size_t>(n) + 1);
-  Release(local);
-  return copy;
 }
 
 }  // namespace bv

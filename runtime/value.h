@@ -142,25 +142,10 @@ struct ValueRecord {
 
   static ValueRecord Of(TypeCode t, std::uint32_t v, std::uint32_t h = 0) { return {v, h, t}; }
   static ValueRecord Int(std::int32_t v) { return Of(kTypeInt, static_cast<std::uint32_t>(v)); }
-  static ValueRecord Byte(std::uint8_t v) { return Of(kTypeByte, v); }
-  static ValueRecord Short(std::int16_t v) { return Of(kTypeShort, static_cast<std::uint16_t>(v)); }
   static ValueRecord Bool(bool v) { return Of(kTypeBool, v ? 1u : 0u); }
   static ValueRecord Long(std::int64_t v) {
     ValueRecord r{0, 0, kTypeLong};
     r.SetWide(static_cast<std::uint64_t>(v));
-    return r;
-  }
-  static ValueRecord Double(double d, TypeCode t = kTypeDouble) {
-    ValueRecord r{0, 0, t};
-    std::uint64_t w;
-    std::memcpy(&w, &d, sizeof w);
-    r.SetWide(w);
-    return r;
-  }
-  static ValueRecord DateTime(double days) { return Double(days, kTypeDateTime); }
-  static ValueRecord Float(float f) {
-    ValueRecord r{0, 0, kTypeFloat};
-    std::memcpy(&r.value, &f, sizeof f);
     return r;
   }
   static ValueRecord TextOf(const char* t) {
@@ -173,11 +158,6 @@ struct ValueRecord {
     r.SetPointer(b);
     return r;
   }
-  static ValueRecord Array(TypeCode element, const void* block) {
-    ValueRecord r{0, 0, element | kArrayFlag};
-    r.SetPointer(block);
-    return r;
-  }
   static ValueRecord Unit(std::uint32_t window_id, std::uint32_t unit_id, TypeCode unit_type) {
     return {window_id, unit_id, unit_type};
   }
@@ -187,7 +167,6 @@ struct ValueRecord {
   // says what the value words hold (a caller may still ignore it).
   void SetInt(std::int32_t v) { *this = Int(v); }
   void SetBool(bool v) { *this = Bool(v); }
-  void SetLong(std::int64_t v) { *this = Long(v); }
   void SetText(const char* t) { *this = TextOf(t); }
   void SetByteSet(const void* b) { *this = ByteSetOf(b); }
 };
@@ -275,9 +254,6 @@ extern const std::int32_t kEmptyByteSet[2];
 // 0 or less registers nothing.
 void RegisterConstantRange(const void* start, std::ptrdiff_t size);
 bool IsConstant(const void* p);
-// Forgets every range but the built-in one of the empty constants (for tests
-// and for the program end).
-void ResetConstantRanges();
 
 // ---- Memory ------------------------------------------------------------------
 
@@ -316,9 +292,5 @@ std::uint8_t* MakeByteSet(const void* bytes, std::int32_t n);
 // block, a lone NUL when everything is empty.
 char* JoinTexts(std::initializer_list<const char*> texts);
 char* JoinTexts(std::int32_t count, const char* const* texts);
-
-// A subroutine of the logic returning a text: copy of `local` (or null),
-// with `local` released.
-char* ReturnText(char* local);
 
 }  // namespace bv

@@ -16,7 +16,7 @@ namespace bv {
 const UnitTypeRecord& DropTargetType();
 void RegisterDropTargetType();
 
-// Library 1 with its command table (RegisterDrop).
+// Library 1, for registration by the program frame.
 const LibraryInfo& DragDropLibrary();
 
 // RegisterDrop(unit reference, native window handle) -> logical: true when

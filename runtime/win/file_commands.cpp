@@ -26,9 +26,12 @@ bool WriteAll(HANDLE file, const void* data, std::int32_t size) {
   return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == static_cast<DWORD>(size);
 }
 
-// Show command for show modes 1..6 (index 0 unused).
-constexpr WORD kShowCommands[7] = {SW_HIDE, SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED,
-                                   SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE};
+// The platform's show command for each show mode (index 0 unused).
+constexpr WORD kShowCommands[kShowMinimizedInactive + 1] = {
+    SW_HIDE, SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE};
+
+// How long Run lets a started program become ready for input.
+constexpr DWORD kReadyWaitMs = 1000;
 
 std::int32_t ButtonResult(int id) {
   switch (id) {
@@ -135,11 +138,11 @@ void SaveFile(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
 
 void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   result->SetBool(false);
-  std::int32_t mode = 2;
+  std::int32_t mode = kShowNormal;
   if (ArgGiven(args, argc, 2)) {
     mode = args[2].AsInt();
-    if (mode > 6) mode = 6;
-    if (mode < 1) mode = 1;
+    if (mode > kShowMinimizedInactive) mode = kShowMinimizedInactive;
+    if (mode < kShowHidden) mode = kShowHidden;
   }
   const bool wait = ArgGiven(args, argc, 1) && args[1].AsBool();
 
@@ -153,7 +156,7 @@ void Run(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   if (wait) {
     WaitForSingleObject(process.hProcess, INFINITE);
   } else {
-    WaitForInputIdle(process.hProcess, 1000);
+    WaitForInputIdle(process.hProcess, kReadyWaitMs);
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

@@ -28,21 +28,25 @@ constexpr DWORD kCanonicalChars = 2084;
 constexpr DWORD kLargestHost = 256;
 constexpr DWORD kLargestPath = 2048;  // query and fragment included
 constexpr DWORD kLargestUserOrPassword = 128;
+// A canonical form the platform asks more room for than this is refused: the
+// buffer, one more byte and the block's own head must stay a 32-bit count.
+constexpr DWORD kLargestCanonicalRoom = 0x7FFFFFF0u;
+// An address longer than this (256 MiB) is not probed for its GBK bytes.
+constexpr std::size_t kLargestProbedAddress = 0x10000000u;
 
 // Closes a WinINet handle when the fetch leaves, by whatever way.
 class HandleGuard {
  public:
-  HandleGuard() = default;
+  explicit HandleGuard(HINTERNET h) : h_(h) {}
   ~HandleGuard() {
     if (h_) InternetCloseHandle(h_);
   }
   HandleGuard(const HandleGuard&) = delete;
   HandleGuard& operator=(const HandleGuard&) = delete;
-  void Reset(HINTERNET h) { h_ = h; }
   HINTERNET get() const { return h_; }
 
  private:
-  HINTERNET h_ = nullptr;
+  HINTERNET h_;
 };
 
 class BlockGuard {
@@ -95,7 +99,7 @@ bool CanonicalFormKeepsBytes(const char* address) {
   static const char kPrefix[] = "http://h/";
   constexpr std::size_t kPrefixLength = sizeof kPrefix - 1;
   const std::size_t length = std::strlen(address);
-  if (length > 0x10000000u) return false;
+  if (length > kLargestProbedAddress) return false;
   // The probe, then room for its canonical form and a byte more, so that a
   // longer answer shows as one; the block's zeros end both.
   const std::size_t room = kPrefixLength + length + 2;
@@ -118,82 +122,118 @@ bool HasHighByte(const char* s) {
   return false;
 }
 
-// One fetch, from the address as given to the last byte read: canonical form,
-// its parts, the client, the connection with its proxy settings, the request
-// and the reads. A step that fails ends the fetch; whatever `page` holds when
-// this returns is the result.
-void Fetch(const char* address, PageBuffer& page) {
-  // Canonical form: "." and ".." resolved, unsafe characters kept as they are.
-  // Where the platform would change the bytes of GBK text, such an address is
-  // not fetched at all rather than fetched as a different one.
-  if (HasHighByte(address) && !CanonicalFormKeepsBytes(address)) return;
-  char canonical_local[kCanonicalChars] = {};
-  char* canonical = canonical_local;
-  DWORD canonical_size = kCanonicalChars;
-  DWORD buffer_size = kCanonicalChars;
-  void* canonical_block = nullptr;
-  if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || canonical_size == 0 || canonical_size > 0x7FFFFFF0u) return;
-    // One more than asked for, in case the size reported leaves out the NUL.
-    buffer_size = canonical_size + 1;
-    canonical_block = TryAllocate(static_cast<std::int32_t>(buffer_size));
-    if (!canonical_block) return;
-    canonical = static_cast<char*>(canonical_block);
-    std::memset(canonical, 0, buffer_size);
-    canonical_size = buffer_size;
-    if (!InternetCanonicalizeUrlA(address, canonical, &canonical_size, ICU_NO_ENCODE)) {
-      Release(canonical_block);
-      return;
+// The canonical form of an address: "." and ".." resolved, an empty path made
+// "/", unsafe characters kept as they are. It lives in the object's own buffer
+// or, when longer, in a block of the size the platform asks for. text() is
+// null when there is none: the platform refused, or would change GBK bytes
+// (then the address is not fetched at all rather than fetched as another).
+class CanonicalAddress {
+ public:
+  explicit CanonicalAddress(const char* address) {
+    if (HasHighByte(address) && !CanonicalFormKeepsBytes(address)) return;
+    DWORD size = kCanonicalChars;
+    DWORD room = kCanonicalChars;
+    char* text = local_;
+    if (!InternetCanonicalizeUrlA(address, text, &size, ICU_NO_ENCODE)) {
+      if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0 || size > kLargestCanonicalRoom) return;
+      // One more than asked for, in case the size reported leaves out the NUL.
+      room = size + 1;
+      block_ = TryAllocate(static_cast<std::int32_t>(room));
+      if (!block_) return;
+      text = static_cast<char*>(block_);
+      std::memset(text, 0, room);
+      size = room;
+      if (!InternetCanonicalizeUrlA(address, text, &size, ICU_NO_ENCODE)) return;
     }
+    // A canonical form without its NUL inside the buffer is not read past.
+    if (std::memchr(text, 0, room)) text_ = text;
   }
-  BlockGuard canonical_guard(canonical_block);
-  // A canonical form without its NUL inside the buffer is not read past.
-  if (!std::memchr(canonical, 0, buffer_size)) return;
+  ~CanonicalAddress() { Release(block_); }
+  CanonicalAddress(const CanonicalAddress&) = delete;
+  CanonicalAddress& operator=(const CanonicalAddress&) = delete;
+  const char* text() const { return text_; }
 
-  // A component of exactly the largest length is accepted: each buffer has
-  // room for it and its NUL.
-  char host[kLargestHost + 1] = {};
-  char path[kLargestPath + 1] = {};
-  char user[kLargestUserOrPassword + 1] = {};
-  char password[kLargestUserOrPassword + 1] = {};
+ private:
+  char local_[kCanonicalChars] = {};
+  void* block_ = nullptr;
+  const char* text_ = nullptr;
+};
+
+// What the fetch takes from the address: its parts, the service and request
+// flags its scheme asks for, and the target sent in the request line.
+struct AddressParts {
+  // A part of exactly its largest length is taken: each buffer has room for
+  // it and its NUL.
+  char host[kLargestHost + 1];
+  char path[kLargestPath + 1];
+  char user[kLargestUserOrPassword + 1];
+  char password[kLargestUserOrPassword + 1];
+  INTERNET_PORT port;
+  DWORD service;
+  DWORD flags;
+  char target[kLargestPath + 2];
+};
+
+// Splits the canonical address into `out`; false when a part does not fit.
+// A part the address does not have stays empty.
+bool CrackAddress(const char* canonical, AddressParts& out) {
+  // Cleared here rather than by member initialisers, which the compiler
+  // builds by copying a 4.6 KB image of zeros that it keeps in the exe.
+  std::memset(&out, 0, sizeof out);
   URL_COMPONENTSA parts{};
   parts.dwStructSize = sizeof parts;
-  parts.lpszHostName = host;
-  parts.dwHostNameLength = sizeof host;
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = sizeof path;
-  parts.lpszUserName = user;
-  parts.dwUserNameLength = sizeof user;
-  parts.lpszPassword = password;
-  parts.dwPasswordLength = sizeof password;
-  if (!InternetCrackUrlA(canonical, 0, 0, &parts)) return;
-
+  parts.lpszHostName = out.host;
+  parts.dwHostNameLength = sizeof out.host;
+  parts.lpszUrlPath = out.path;
+  parts.dwUrlPathLength = sizeof out.path;
+  parts.lpszUserName = out.user;
+  parts.dwUserNameLength = sizeof out.user;
+  parts.lpszPassword = out.password;
+  parts.dwPasswordLength = sizeof out.password;
+  if (!InternetCrackUrlA(canonical, 0, 0, &parts)) return false;
+  out.port = parts.nPort;
   // Schemes 1 to 3 (ftp, gopher, http) share their numbers with the services
   // of the same name; any other scheme keeps its number, which no connection
   // or HTTP request accepts.
-  DWORD service = static_cast<DWORD>(parts.nScheme);
-  DWORD flags = kFlagsHttp;
-  if (parts.nScheme == INTERNET_SCHEME_HTTP) {
-    service = INTERNET_SERVICE_HTTP;
-  } else if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
-    service = INTERNET_SERVICE_HTTP;
-    flags = kFlagsHttps;
-  }
+  const bool http = parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS;
+  out.service = http ? INTERNET_SERVICE_HTTP : static_cast<DWORD>(parts.nScheme);
+  out.flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? kFlagsHttps : kFlagsHttp;
+  return true;
+}
 
+// The request target: the path without its fragment; the query is kept.
+// Wine canonicalises "http://host#frag" and "http://host?q" without putting
+// a "/" before the "#" or "?", so the split path is "#frag" or "?q" and the
+// target cut from it is empty or starts with "?". Whatever the HTTP client
+// would make of such a target, the server is asked for "/" (and "/?q"), as
+// for "http://host", which becomes "http://host/".
+void FormTarget(AddressParts& parts) {
+  if (char* hash = std::strchr(parts.path, '#')) *hash = '\0';
+  if (parts.path[0] == '/') {
+    std::strcpy(parts.target, parts.path);
+  } else {
+    parts.target[0] = '/';
+    std::strcpy(parts.target + 1, parts.path);
+  }
+}
+
+// The client handle, opened by the first fetch that gets this far; null when
+// it cannot be opened, and the next fetch tries again.
+HINTERNET Client() {
   InternetClient& client = TheInternetClient();
-  const bool named_proxy = client.proxy_address && client.proxy_address[0];
   if (!client.handle) {
+    const bool named_proxy = client.proxy_address && client.proxy_address[0];
     client.handle = InternetOpenA(kUserAgent, named_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
                                   named_proxy ? client.proxy_address : nullptr, nullptr, 0);
-    if (!client.handle) return;
-    ++client.opens;
   }
-  HINTERNET session = static_cast<HINTERNET>(client.handle);
+  return static_cast<HINTERNET>(client.handle);
+}
 
-  HandleGuard connection;
-  connection.Reset(InternetConnectA(session, host, parts.nPort, user, password, service, 0, 0));
-  if (!connection.get()) return;
-
+// The proxy settings, on the client and on the connection; what they answer
+// is not examined.
+void ApplyProxySettings(HINTERNET session, HINTERNET connection) {
+  const InternetClient& client = TheInternetClient();
+  const bool named_proxy = client.proxy_address && client.proxy_address[0];
   INTERNET_PROXY_INFO proxy{};
   proxy.dwAccessType = named_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG;
   proxy.lpszProxy = named_proxy ? client.proxy_address : nullptr;
@@ -201,46 +241,51 @@ void Fetch(const char* address, PageBuffer& page) {
   InternetSetOptionA(session, INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
   const char* proxy_user = client.proxy_user ? client.proxy_user : "";
   const char* proxy_password = client.proxy_password ? client.proxy_password : "";
-  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxy_user),
+  InternetSetOptionA(connection, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(proxy_user),
                      static_cast<DWORD>(std::strlen(proxy_user) + 1));
-  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxy_password),
+  InternetSetOptionA(connection, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(proxy_password),
                      static_cast<DWORD>(std::strlen(proxy_password) + 1));
+}
 
-  // The fragment is never sent; the query is.
-  if (char* hash = std::strchr(path, '#')) *hash = '\0';
-  // Wine canonicalises "http://host#frag" and "http://host?q" without
-  // putting a "/" before the "#" or "?", so the split path is "#frag" or
-  // "?q" and the target cut from it is empty or starts with "?". Whatever
-  // the HTTP client would make of such a target, the server is asked for "/"
-  // (and "/?q"), as for "http://host", which becomes "http://host/".
-  char target[kLargestPath + 2];
-  if (path[0] == '/') {
-    std::strcpy(target, path);
-  } else {
-    target[0] = '/';
-    std::strcpy(target + 1, path);
-  }
-
+HINTERNET OpenRequest(HINTERNET connection, const AddressParts& parts) {
   const char* accept_types[] = {"*/*", nullptr};
-  HandleGuard request;
-  request.Reset(HttpOpenRequestA(connection.get(), "GET", target, "HTTP/1.0", nullptr, accept_types, flags, 0));
-  if (!request.get()) return;
+  return HttpOpenRequestA(connection, "GET", parts.target, "HTTP/1.0", nullptr, accept_types, parts.flags, 0);
+}
 
-  if (!HttpSendRequestA(request.get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0)) return;
-
+// Reads the body into `page` until it ends, a read fails or the page cannot
+// grow any further.
+void ReadBody(HINTERNET request, PageBuffer& page) {
   long long announced = 0;
-  const std::int32_t read_size = ReadSizeOf(request.get(), &announced);
+  const std::int32_t read_size = ReadSizeOf(request, &announced);
   page.Expect(announced);
   void* chunk = TryAllocate(read_size);
   if (!chunk) return;
   BlockGuard chunk_guard(chunk);
   for (;;) {
     DWORD got = 0;
-    if (!InternetReadFile(request.get(), chunk, static_cast<DWORD>(read_size), &got)) break;
-    if (got == 0) break;
-    // A page that cannot grow any further ends the fetch with what it holds.
-    if (!page.Append(chunk, static_cast<std::int32_t>(got))) break;
+    if (!InternetReadFile(request, chunk, static_cast<DWORD>(read_size), &got) || got == 0) return;
+    if (!page.Append(chunk, static_cast<std::int32_t>(got))) return;
   }
+}
+
+// One fetch, from the address as given to the last byte read. A step that
+// fails ends the fetch; whatever `page` holds when this returns is the result.
+void Fetch(const char* address, PageBuffer& page) {
+  const CanonicalAddress canonical(address);
+  if (!canonical.text()) return;
+  AddressParts parts;
+  if (!CrackAddress(canonical.text(), parts)) return;
+  HINTERNET session = Client();
+  if (!session) return;
+  const HandleGuard connection(
+      InternetConnectA(session, parts.host, parts.port, parts.user, parts.password, parts.service, 0, 0));
+  if (!connection.get()) return;
+  ApplyProxySettings(session, connection.get());
+  FormTarget(parts);
+  const HandleGuard request(OpenRequest(connection.get(), parts));
+  if (!request.get()) return;
+  if (!HttpSendRequestA(request.get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0)) return;
+  ReadBody(request.get(), page);
   // The guards close the request, then the connection; the client stays open.
 }
 

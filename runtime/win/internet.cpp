@@ -19,22 +19,12 @@ std::intptr_t InternetNotify(std::int32_t code, std::intptr_t) {
   return 0;
 }
 
-const CommandInfo kCommands[] = {
-    {"HttpGetPage", HttpGetPage},
-};
-
-const LibraryInfo kLibrary = {
-    kInternetLibrary, "internet", kCommands, static_cast<std::int32_t>(sizeof kCommands / sizeof kCommands[0]),
-    InternetNotify,
-};
+const LibraryInfo kLibrary = {InternetNotify};
 
 }  // namespace
 
 InternetClient& TheInternetClient() { return g_client; }
 
 const LibraryInfo& InternetLibrary() { return kLibrary; }
-
-bool InternetClientIsOpen() { return g_client.handle != nullptr; }
-int InternetClientOpenCount() { return g_client.opens; }
 
 }  // namespace bv

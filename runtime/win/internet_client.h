@@ -13,7 +13,6 @@ struct InternetClient {
   const char* proxy_address = kEmptyText;
   const char* proxy_user = kEmptyText;
   const char* proxy_password = kEmptyText;
-  int opens = 0;
 };
 InternetClient& TheInternetClient();
 

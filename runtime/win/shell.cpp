@@ -7,7 +7,6 @@
 #include <shellapi.h>
 
 #include <cwchar>
-#include <iterator>
 #include <string>
 
 #include "runtime/win/wide_text.h"
@@ -132,18 +131,9 @@ void OpenUrl(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
 
 namespace {
 
-const CommandInfo kOsCommands[] = {
-    {"GetSpecialFolder", GetSpecialFolder},
-    {"CreateShortcut", CreateShortcut},
-};
-const CommandInfo kAppCommands[] = {
-    {"OpenUrl", OpenUrl},
-};
-
-const LibraryInfo kOsLibraryInfo = {kOsLibrary, "OsInterface", kOsCommands,
-                                static_cast<std::int32_t>(std::size(kOsCommands)), nullptr};
-const LibraryInfo kAppLibraryInfo = {kAppLibrary, "AppInterface", kAppCommands,
-                                 static_cast<std::int32_t>(std::size(kAppCommands)), nullptr};
+// Neither library needs to hear of the program's start or end.
+const LibraryInfo kOsLibraryInfo = {nullptr};
+const LibraryInfo kAppLibraryInfo = {nullptr};
 
 }  // namespace
 

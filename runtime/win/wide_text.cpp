@@ -12,14 +12,14 @@ namespace {
 
 std::int32_t LengthOf(const char* gbk) {
   const std::size_t n = gbk ? std::strlen(gbk) : 0;
-  return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(n);
+  return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
 std::int32_t LengthOf(const wchar_t* w, std::int32_t chars) {
   if (!w) return 0;
   if (chars >= 0) return chars;
   const std::size_t n = std::wcslen(w);
-  return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(n);
+  return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
 // Wide characters -> GBK bytes: no best-fit look-alikes, "?" for the rest.
@@ -44,7 +44,7 @@ void Wide::Convert(const char* gbk, std::int32_t bytes) {
   if (chars <= 0) return;
   const std::int64_t need = (static_cast<std::int64_t>(chars) + 1) * static_cast<std::int64_t>(sizeof(wchar_t));
   if (chars >= MAX_PATH) {
-    if (need > 0x7FFFFFFF) AllocationFailed(0x7FFFFFFF);
+    if (need > INT32_MAX) AllocationFailed(INT32_MAX);
     text_ = static_cast<wchar_t*>(Allocate(static_cast<std::int32_t>(need)));
   }
   size_ = MultiByteToWideChar(kGbkCodePage, 0, gbk, bytes, text_, chars);
@@ -63,7 +63,7 @@ char* ToGbkText(const wchar_t* w, std::int32_t chars) {
   if (chars <= 0) return nullptr;
   const int bytes = GbkBytes(w, chars, nullptr, 0, nullptr);
   if (bytes <= 0) return nullptr;
-  if (bytes == 0x7FFFFFFF) AllocationFailed(bytes);  // no room left for the NUL
+  if (bytes == INT32_MAX) AllocationFailed(bytes);  // no room left for the NUL
   char* text = static_cast<char*>(Allocate(bytes + 1));
   const int done = GbkBytes(w, chars, text, bytes, nullptr);
   text[done > 0 ? done : 0] = 0;
@@ -72,6 +72,19 @@ char* ToGbkText(const wchar_t* w, std::int32_t chars) {
     return nullptr;
   }
   return text;
+}
+
+char* Utf8ToGbkText(const char* utf8, std::int32_t bytes) {
+  if (!utf8 || bytes <= 0) return nullptr;
+  const int chars = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, nullptr, 0);
+  if (chars <= 0) return nullptr;
+  const std::int64_t need = static_cast<std::int64_t>(chars) * static_cast<std::int64_t>(sizeof(wchar_t));
+  if (need > INT32_MAX) AllocationFailed(INT32_MAX);
+  auto* w = static_cast<wchar_t*>(Allocate(static_cast<std::int32_t>(need)));
+  const int done = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, w, chars);
+  char* gbk = done > 0 ? ToGbkText(w, done) : nullptr;
+  Release(w);
+  return gbk;
 }
 
 std::int32_t ToGbk(const wchar_t* w, std::int32_t chars, char* out, std::int32_t capacity) {
@@ -146,7 +159,7 @@ HANDLE CreateFileGbk(const char* path, DWORD access, DWORD share, SECURITY_ATTRI
 HANDLE FindFirstFileGbk(const char* path, WIN32_FIND_DATAW* found) { return FindFirstFileW(Wide(path).c_str(), found); }
 
 DWORD GetCurrentDirectoryGbk(DWORD capacity, char* out) {
-  const std::int32_t room = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(capacity);
+  const std::int32_t room = capacity > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(capacity);
   if (out && room > 0) out[0] = '\0';
   wchar_t small[MAX_PATH];
   wchar_t* wide = small;
@@ -200,21 +213,6 @@ std::int32_t PathToGbk(const wchar_t* path, char* out, std::int32_t capacity) {
   if (!path || FitsGbk(path)) return ToGbk(path, -1, out, capacity);
   wchar_t short_path[32768];  // the platform's longest path
   return ToGbk(ShortForm(path, short_path) ? short_path : path, -1, out, capacity);
-}
-
-// ---- Windows and controls ------------------------------------------------------
-
-char* Utf8ToGbkText(const char* utf8, std::int32_t bytes) {
-  if (!utf8 || bytes <= 0) return nullptr;
-  const int chars = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, nullptr, 0);
-  if (chars <= 0) return nullptr;
-  const std::int64_t need = static_cast<std::int64_t>(chars) * static_cast<std::int64_t>(sizeof(wchar_t));
-  if (need > 0x7FFFFFFF) AllocationFailed(0x7FFFFFFF);
-  auto* w = static_cast<wchar_t*>(Allocate(static_cast<std::int32_t>(need)));
-  const int done = MultiByteToWideChar(CP_UTF8, 0, utf8, bytes, w, chars);
-  char* gbk = done > 0 ? ToGbkText(w, done) : nullptr;
-  Release(w);
-  return gbk;
 }
 
 }  // namespace bv::wide

@@ -13,6 +13,7 @@
 // GBK -> wide: `Wide` holds the converted text for the length of a call.
 // Wide -> GBK: the ToGbk functions. A character without a GBK form becomes
 // "?", as the ANSI functions make it on a Chinese system; nothing else is lost.
+// UTF-8 -> GBK: Utf8ToGbkText, for dropped HTML, by way of UTF-16.
 // Results never come back cut short: what does not fit is refused whole.
 // Limits stay counted in GBK bytes, whatever the wide form's length.
 //
@@ -61,6 +62,11 @@ std::int32_t WideLength(const char* gbk, std::int32_t bytes);
 // A new Text (Allocate, caller releases) holding the GBK form of `chars`
 // characters of `w` (-1: up to its NUL); null when that is empty.
 char* ToGbkText(const wchar_t* w, std::int32_t chars = -1);
+
+// A new Text (Allocate, caller releases) holding the GBK form of `bytes` bytes
+// of UTF-8 (dropped HTML is UTF-8 by definition); null when that is empty.
+// A malformed sequence or a character GBK has no form for becomes "?".
+char* Utf8ToGbkText(const char* utf8, std::int32_t bytes);
 
 // The GBK form of `w` (-1: up to its NUL) into `out`, NUL-terminated. Returns
 // the byte count before the NUL, or -1 when it would not fit in `capacity`
@@ -114,12 +120,5 @@ DWORD GetCurrentDirectoryGbk(DWORD capacity, char* out);
 // caller's environment.
 BOOL CreateProcessGbk(const char* command_line, const char* directory, DWORD flags, STARTUPINFOW* startup,
                       PROCESS_INFORMATION* process);
-
-// ---- Windows and controls ------------------------------------------------------
-
-// A new Text (Allocate, caller releases) holding the GBK form of `bytes` bytes
-// of UTF-8 (dropped HTML is UTF-8 by definition); null when that is empty.
-// A malformed sequence or a character GBK has no form for becomes "?".
-char* Utf8ToGbkText(const char* utf8, std::int32_t bytes);
 
 }  // namespace bv::wide

@@ -17,6 +17,7 @@
 
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
+#include "tests/native/value_records.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ void CheckArray(std::uint8_t mode, const std::uint8_t* data, std::size_t size) {
   std::memcpy(exact, block.data(), block.size());
   // A header that claims more dimensions than written never gets here:
   // sizes holds every one of them unless dims is out of range anyway.
-  const bv::ValueRecord array = bv::ValueRecord::Array(element, exact);
+  const bv::ValueRecord array = bvtest::Array(element, exact);
   const std::string elements = block.substr(head);
 
   char* text = bv::Call(bv::ToText, {array}).AsText();

@@ -13,6 +13,7 @@
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
 #include "tests/native/hex.h"
+#include "tests/native/value_records.h"
 
 namespace bv {
 namespace {
@@ -98,22 +99,22 @@ TEST(ToText, GbkBytesOfAByteSetComeThroughUnchanged) {
 TEST(ToText, NumericArraysAreReadAsTheirElementBytes) {
   const std::int16_t shorts[] = {0x6261, 0x0063, 0x6464};  // 'a' 'b' 'c' NUL 'd' 'd'
   auto one = ArrayBytes({3}, shorts, sizeof shorts);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeShort, one.data())), "abc");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeShort, one.data())), "abc");
   const char grid[] = "abcdef";
   // Two dimensions: every element in storage order.
   auto two = ArrayBytes({2, 3}, grid, 6);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeByte, two.data())), "abcdef");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeByte, two.data())), "abcdef");
   auto empty = ArrayBytes({0}, nullptr, 0);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, empty.data())), "(null)");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeInt, empty.data())), "(null)");
   auto negative = ArrayBytes({-1}, nullptr, 0);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, negative.data())), "(null)");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeInt, negative.data())), "(null)");
   auto no_dims = ArrayBytes({}, nullptr, 0);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeInt, no_dims.data())), "(null)");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeInt, no_dims.data())), "(null)");
   // Arrays of texts, byte sets or logicals are not turned into text.
   const char* texts[] = {"ab"};
   auto of_texts = ArrayBytes({1}, texts, sizeof texts);
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeText, of_texts.data())), "(null)");
-  EXPECT_EQ(TextOf(ValueRecord::Array(kTypeBool, one.data())), "(null)");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeText, of_texts.data())), "(null)");
+  EXPECT_EQ(TextOf(bvtest::Array(kTypeBool, one.data())), "(null)");
 }
 
 TEST(ToText, TextIsANewCopyAndEmptyTextIsNull) {
@@ -127,9 +128,9 @@ TEST(ToText, TextIsANewCopyAndEmptyTextIsNull) {
 }
 
 TEST(ToText, IntegersUseTheirOwnWidthAndSign) {
-  EXPECT_EQ(TextOf(ValueRecord::Byte(200)), "200");
+  EXPECT_EQ(TextOf(bvtest::Byte(200)), "200");
   EXPECT_EQ(TextOf(ValueRecord::Of(kTypeByte, 0xFFFFFF07)), "7") << "only the low byte is a byte's value";
-  EXPECT_EQ(TextOf(ValueRecord::Short(-5)), "-5");
+  EXPECT_EQ(TextOf(bvtest::Short(-5)), "-5");
   EXPECT_EQ(TextOf(ValueRecord::Of(kTypeShort, 0x0001FFFF)), "-1") << "only the low half is a short's value";
   EXPECT_EQ(TextOf(ValueRecord::Int(-5)), "-5");
   EXPECT_EQ(TextOf(ValueRecord::Int(std::numeric_limits<std::int32_t>::min())), "-2147483648");
@@ -138,11 +139,11 @@ TEST(ToText, IntegersUseTheirOwnWidthAndSign) {
 }
 
 TEST(ToText, FloatsUseSixAndDoublesThirteenSignificantDigits) {
-  EXPECT_EQ(TextOf(ValueRecord::Float(0.1f)), "0.1");
-  EXPECT_EQ(TextOf(ValueRecord::Float(1234567.0f)), "1.23457e+06");
-  EXPECT_EQ(TextOf(ValueRecord::Double(1.0 / 3)), "0.3333333333333");
-  EXPECT_EQ(TextOf(ValueRecord::Double(2.5)), "2.5");
-  EXPECT_EQ(TextOf(ValueRecord::Double(1e20)), "1e+20");
+  EXPECT_EQ(TextOf(bvtest::Float(0.1f)), "0.1");
+  EXPECT_EQ(TextOf(bvtest::Float(1234567.0f)), "1.23457e+06");
+  EXPECT_EQ(TextOf(bvtest::Double(1.0 / 3)), "0.3333333333333");
+  EXPECT_EQ(TextOf(bvtest::Double(2.5)), "2.5");
+  EXPECT_EQ(TextOf(bvtest::Double(1e20)), "1e+20");
 }
 
 TEST(ToText, LogicalIsTrueForAnyNonzeroValue) {
@@ -152,32 +153,32 @@ TEST(ToText, LogicalIsTrueForAnyNonzeroValue) {
 }
 
 TEST(ToText, DateTimeShowsOnlyTheTimePartsThatAreNotZero) {
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(0.5)), "1899年12月30日12时");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(2.0)), "1900年1月1日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(0.5)), "1899年12月30日12时");
+  EXPECT_EQ(TextOf(bvtest::DateTime(2.0)), "1900年1月1日");
   const double h = 1.0 / 24, m = h / 60, s = m / 60;
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(45000 + 13 * h + 5 * m)), "2023年3月15日13时5分");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(45000 + 1 * h + 5 * s)), "2023年3月15日1时0分5秒");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(45000 + 7 * m)), "2023年3月15日0时7分");
+  EXPECT_EQ(TextOf(bvtest::DateTime(45000 + 13 * h + 5 * m)), "2023年3月15日13时5分");
+  EXPECT_EQ(TextOf(bvtest::DateTime(45000 + 1 * h + 5 * s)), "2023年3月15日1时0分5秒");
+  EXPECT_EQ(TextOf(bvtest::DateTime(45000 + 7 * m)), "2023年3月15日0时7分");
 }
 
 TEST(ToText, DateTimeRoundsToTheNearestSecondAcrossDayEnds) {
   const double s = 1.0 / 86400;
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(2 + 0.4 * s)), "1900年1月1日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(2 + 59.6 * s)), "1900年1月1日0时1分");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(1.9999999)), "1900年1月1日") << "23:59:59.99 rounds into the next day";
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(-1.25)), "1899年12月29日6时")
+  EXPECT_EQ(TextOf(bvtest::DateTime(2 + 0.4 * s)), "1900年1月1日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(2 + 59.6 * s)), "1900年1月1日0时1分");
+  EXPECT_EQ(TextOf(bvtest::DateTime(1.9999999)), "1900年1月1日") << "23:59:59.99 rounds into the next day";
+  EXPECT_EQ(TextOf(bvtest::DateTime(-1.25)), "1899年12月29日6时")
       << "before day 0 the fraction is still the time of the day";
 }
 
 TEST(ToText, DateTimeIsGregorianAndClampedToYears100To9999) {
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(60)), "1900年2月28日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(61)), "1900年3月1日") << "1900 is no leap year";
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(36585)), "2000年2月29日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(1e9)), "9999年12月31日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(2958465.75)), "9999年12月31日") << "clamped before the time is split off";
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(-1e9)), "100年1月1日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(std::nan(""))), "1899年12月30日");
-  EXPECT_EQ(TextOf(ValueRecord::DateTime(-INFINITY)), "100年1月1日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(60)), "1900年2月28日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(61)), "1900年3月1日") << "1900 is no leap year";
+  EXPECT_EQ(TextOf(bvtest::DateTime(36585)), "2000年2月29日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(1e9)), "9999年12月31日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(2958465.75)), "9999年12月31日") << "clamped before the time is split off";
+  EXPECT_EQ(TextOf(bvtest::DateTime(-1e9)), "100年1月1日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(std::nan(""))), "1899年12月30日");
+  EXPECT_EQ(TextOf(bvtest::DateTime(-INFINITY)), "100年1月1日");
 }
 
 TEST(ToText, OtherTypesGiveNull) {
@@ -207,13 +208,13 @@ TEST(ToByteSet, ByteSetIsCopiedWithItsNuls) {
 
 TEST(ToByteSet, ScalarsGiveTheirLittleEndianBytesAtTheirWidth) {
   EXPECT_EQ(BytesOf(ValueRecord::Of(kTypeByte, 0x1234)), "\x34");
-  EXPECT_EQ(BytesOf(ValueRecord::Short(0x0102)), "\x02\x01");
+  EXPECT_EQ(BytesOf(bvtest::Short(0x0102)), "\x02\x01");
   EXPECT_EQ(BytesOf(ValueRecord::Int(0x01020304)), "\x04\x03\x02\x01");
   EXPECT_EQ(BytesOf(ValueRecord::Bool(true)), std::string("\x01\0\0\0", 4));
   EXPECT_EQ(BytesOf(ValueRecord::Long(0x0102030405060708LL)), "\x08\x07\x06\x05\x04\x03\x02\x01");
-  EXPECT_EQ(BytesOf(ValueRecord::Float(1.0f)), std::string("\0\0\x80\x3F", 4));
-  EXPECT_EQ(BytesOf(ValueRecord::Double(1.0)), std::string("\0\0\0\0\0\0\xF0\x3F", 8));
-  EXPECT_EQ(BytesOf(ValueRecord::DateTime(1.0)), std::string("\0\0\0\0\0\0\xF0\x3F", 8));
+  EXPECT_EQ(BytesOf(bvtest::Float(1.0f)), std::string("\0\0\x80\x3F", 4));
+  EXPECT_EQ(BytesOf(bvtest::Double(1.0)), std::string("\0\0\0\0\0\0\xF0\x3F", 8));
+  EXPECT_EQ(BytesOf(bvtest::DateTime(1.0)), std::string("\0\0\0\0\0\0\xF0\x3F", 8));
   ValueRecord sub = ValueRecord::Of(kTypeSubroutine, 0x00401000);
   EXPECT_EQ(BytesOf(sub).size(), sizeof(void*)) << "a code address is as wide as a pointer";
 }
@@ -221,10 +222,10 @@ TEST(ToByteSet, ScalarsGiveTheirLittleEndianBytesAtTheirWidth) {
 TEST(ToByteSet, NumericArraysGiveAllElementBytesOtherArraysAndTypesNull) {
   const std::int32_t ints[] = {1, 0x41424344};
   auto block = ArrayBytes({2}, ints, sizeof ints);
-  EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeInt, block.data())), std::string("\1\0\0\0DCBA", 8));
+  EXPECT_EQ(BytesOf(bvtest::Array(kTypeInt, block.data())), std::string("\1\0\0\0DCBA", 8));
   auto grid = ArrayBytes({2, 1}, ints, sizeof ints);
-  EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeInt, grid.data())), std::string("\1\0\0\0DCBA", 8));
-  EXPECT_EQ(BytesOf(ValueRecord::Array(kTypeText, block.data())), "(null)");
+  EXPECT_EQ(BytesOf(bvtest::Array(kTypeInt, grid.data())), std::string("\1\0\0\0DCBA", 8));
+  EXPECT_EQ(BytesOf(bvtest::Array(kTypeText, block.data())), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Unit(1, 2, UnitTypeCode(1, 1))), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Of(0x40000001, 5)), "(null)");
   EXPECT_EQ(BytesOf(ValueRecord::Omit()), "(null)");

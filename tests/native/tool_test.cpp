@@ -320,14 +320,19 @@ TEST_F(ToolHandlers, SiteButtonOpensTheStatisticsSiteByItsBareName) {
 
 // ---- Entry --------------------------------------------------------------------------
 
+// A stand-in end callback is in place before the entry runs: when the window
+// loads, running the end callback must no longer reach it.
+bool g_stand_in_end_ran = false;
+void StandInEnd() { g_stand_in_end_ran = true; }
+
 TEST(ToolEntry, InitialisesRegistersTheEndThenLoadsTheWindowAndRuns) {
   bvtest::recording::Reset();
-  ForgetEndCallback();
-  bool end_registered_at_load = false;
-  Answer().on_load_window = [&] { end_registered_at_load = GetEndCallback() == &tool::End; };
+  SetEndCallback(StandInEnd);
+  g_stand_in_end_ran = false;
+  Answer().on_load_window = [] { RunEndCallbackAndNotify(); };
   EXPECT_EQ(tool::Entry(), 0);
   EXPECT_EQ(Journal(), (Lines{"InitializeProgram()", "LoadWindow(52010001)", "RunMessageLoop()"}));
-  EXPECT_TRUE(end_registered_at_load);
+  EXPECT_FALSE(g_stand_in_end_ran) << "the entry registers its own end callback before loading the window";
   ForgetEndCallback();
   bvtest::recording::Reset();
 }

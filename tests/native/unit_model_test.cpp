@@ -539,10 +539,13 @@ TEST_F(UnitModel, PointerArgumentsByValueKeepTheirHighWord) {
 TEST_F(UnitModel, ServicesPumpAndMoveTheBlockCounter) {
   Load();
   RuntimeService(2009, 0, 0);
-  EXPECT_EQ(EventBlockCount(), 1);
+  EXPECT_TRUE(EventsBlocked());
   RuntimeService(2010, 0, 0);
   RuntimeService(2010, 0, 0);
-  EXPECT_EQ(EventBlockCount(), 0) << "never below 0";
+  EXPECT_FALSE(EventsBlocked());
+  BlockEvents();
+  EXPECT_TRUE(EventsBlocked()) << "never below 0: one block blocks again";
+  UnblockEvents();
   EXPECT_EQ(fakenative::MessagePumps(), 3);
   EXPECT_EQ(RuntimeService(2006, kWin, kLab), reinterpret_cast<std::intptr_t>(Live(kLab)));
   EXPECT_EQ(RuntimeService(2006, kWin, kHidden), 0) << "no native window";

@@ -22,8 +22,6 @@ TEST(ValueRecord, IsThreeWordsAndRoundTripsWideValues) {
   ValueRecord l = ValueRecord::Long(-5000000000LL);
   EXPECT_EQ(l.AsLong(), -5000000000LL);
   EXPECT_EQ(l.value, static_cast<std::uint32_t>(-5000000000LL & 0xFFFFFFFF));
-  ValueRecord d = ValueRecord::Double(1.0 / 3);
-  EXPECT_EQ(d.AsDouble(), 1.0 / 3);
   const char* lit = "abc";
   EXPECT_EQ(ValueRecord::TextOf(lit).AsText(), lit);
   EXPECT_TRUE(ValueRecord::Omit().Omitted());
@@ -43,10 +41,6 @@ TEST(ValueRecord, ResultSettersWriteAllThreeWords) {
   EXPECT_EQ(r.value, 1u) << "true is written as 1";
   EXPECT_EQ(r.high, 0u);
   EXPECT_EQ(r.type, kTypeBool);
-  r = stale;
-  r.SetLong(-5000000000LL);
-  EXPECT_EQ(r.AsLong(), -5000000000LL);
-  EXPECT_EQ(r.type, kTypeLong);
   const char* lit = "abc";
   r = stale;
   r.SetText(lit);
@@ -103,8 +97,6 @@ TEST(Release, IgnoresNullAndConstants) {
   Release(literals + 8);
   EXPECT_TRUE(IsConstant(literals + 8));
   EXPECT_FALSE(IsConstant(literals + sizeof literals));
-  ResetConstantRanges();
-  EXPECT_TRUE(IsConstant(kEmptyText)) << "the empty constants stay constant";
 }
 
 TEST(MakeText, ZeroOrNegativeCountIsNullAndNulsAreCopied) {
@@ -130,14 +122,6 @@ TEST(MakeByteSet, LayoutAndNulAsData) {
   EXPECT_EQ(ByteSetLength(kEmptyByteSet), 0);
 }
 
-TEST(ReturnText, CopiesAndReleasesTheLocal) {
-  char* local = CopyText("version");
-  char* out = ReturnText(local);
-  EXPECT_STREQ(out, "version");
-  Release(out);
-  EXPECT_EQ(ReturnText(nullptr), nullptr);
-}
-
 TEST(Reallocate, ConstantGetsPrivateCopyOfWhatFits) {
   static const char block[] = "0123456789";
   RegisterConstantRange(block, sizeof block);
@@ -146,7 +130,6 @@ TEST(Reallocate, ConstantGetsPrivateCopyOfWhatFits) {
   p = static_cast<char*>(Reallocate(p, 4));
   EXPECT_EQ(Bytes(p, 4), "6789");
   Release(p);
-  ResetConstantRanges();
 }
 
 TEST(Services, AllocateReleaseAndArrays) {

@@ -6,6 +6,7 @@
 
 #include "runtime/file_commands.h"
 #include "runtime/value.h"
+#include "tests/native/value_records.h"
 #include "tests/win/support/win_test.h"
 
 namespace {
@@ -355,7 +356,7 @@ BVTEST_CHILD(info_box) {
   if (a.at(0) == "bytes") message = ValueRecord::ByteSetOf(bv::kEmptyByteSet);
   // An array of integers whose element bytes spell "hi!": not a number.
   static const std::int32_t kIntArray[] = {1, 2, 0x00216968, 0};
-  if (a.at(0) == "int_array") message = ValueRecord::Array(bv::kTypeInt, kIntArray);
+  if (a.at(0) == "int_array") message = bvtest::Array(bv::kTypeInt, kIntArray);
   if (a.at(0) == "chinese") message = ValueRecord::TextOf("请等待国服更新");
   ValueRecord style = ValueRecord::Int(std::atoi(a.at(1).c_str()));
   if (a.size() > 2) return Call(bv::InfoBox, {message, style, T(a[2])}).AsInt();

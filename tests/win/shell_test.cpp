@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/library.h"
 #include "runtime/shell.h"
 #include "runtime/value.h"
 #include "tests/win/support/win_test.h"
@@ -636,21 +635,6 @@ TEST_F(OpenAddress, OmittedOrEmptyAddressOpensNoSite) {
   Call(bv::OpenUrl, {ValueRecord::TextOf(nullptr)});
   Sleep(1000);
   EXPECT_FALSE(Exists(log_)) << bvtest::ReadWholeFile(log_);
-}
-
-// ---- Library records -------------------------------------------------------------------
-
-TEST(ShellLibraries, RecordsNameTheirCommands) {
-  EXPECT_EQ(bv::OsLibrary().number, bv::kOsLibrary);
-  EXPECT_EQ(bv::AppLibrary().number, bv::kAppLibrary);
-  bv::SetLibrary(bv::kOsLibrary, &bv::OsLibrary());
-  bv::SetLibrary(bv::kAppLibrary, &bv::AppLibrary());
-  EXPECT_EQ(bv::FindCommand(bv::kOsLibrary, "GetSpecialFolder"), &bv::GetSpecialFolder);
-  EXPECT_EQ(bv::FindCommand(bv::kOsLibrary, "CreateShortcut"), &bv::CreateShortcut);
-  EXPECT_EQ(bv::FindCommand(bv::kAppLibrary, "OpenUrl"), &bv::OpenUrl);
-  EXPECT_EQ(bv::FindCommand(bv::kAppLibrary, "CreateShortcut"), nullptr);
-  bv::SetLibrary(bv::kOsLibrary, nullptr);
-  bv::SetLibrary(bv::kAppLibrary, nullptr);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/text_between.h"
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
+#include "tests/native/value_records.h"
 #include "tests/win/support/win_test.h"
 
 namespace {
@@ -19,15 +20,15 @@ std::string TextOf(bv::ValueRecord v) {
 }
 
 TEST(WinToText, NumberFormatsMatchTheNativeBuild) {
-  EXPECT_EQ(TextOf(bv::ValueRecord::Float(0.1f)), "0.1");
-  EXPECT_EQ(TextOf(bv::ValueRecord::Double(1.0 / 3)), "0.3333333333333");
-  EXPECT_EQ(TextOf(bv::ValueRecord::Double(1e20)), "1e+20") << "two exponent digits, not three";
+  EXPECT_EQ(TextOf(bvtest::Float(0.1f)), "0.1");
+  EXPECT_EQ(TextOf(bvtest::Double(1.0 / 3)), "0.3333333333333");
+  EXPECT_EQ(TextOf(bvtest::Double(1e20)), "1e+20") << "two exponent digits, not three";
   EXPECT_EQ(TextOf(bv::ValueRecord::Long(-5000000000LL)), "-5000000000");
-  EXPECT_EQ(TextOf(bv::ValueRecord::Byte(200)), "200");
+  EXPECT_EQ(TextOf(bvtest::Byte(200)), "200");
 }
 
 TEST(WinToText, DateTimeAndLogicalTextsAreGbk) {
-  std::string t = TextOf(bv::ValueRecord::DateTime(0.5));
+  std::string t = TextOf(bvtest::DateTime(0.5));
   EXPECT_EQ(t, "1899年12月30日12时") << bvtest::Hex(t);
   t = TextOf(bv::ValueRecord::Bool(true));
   EXPECT_EQ(t, "\xD5\xE6") << bvtest::Hex(t);

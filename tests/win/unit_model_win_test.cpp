@@ -112,11 +112,11 @@ TEST_F(UnitModelWin, Services2009And2010ProcessMessagesButLeaveTheQuitRequest) {
   PostQuitMessage(7);
   bv::RuntimeService(2009, 0, 0);
   EXPECT_EQ(g_delivered, 1);
-  EXPECT_EQ(bv::EventBlockCount(), 1);
+  EXPECT_TRUE(bv::EventsBlocked());
   PostMessageA(counter, WM_APP, 0, 0);
   bv::RuntimeService(2010, 0, 0);
   EXPECT_EQ(g_delivered, 2);
-  EXPECT_EQ(bv::EventBlockCount(), 0);
+  EXPECT_FALSE(bv::EventsBlocked());
   MSG msg{};
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT)) << "the quit request stays for the message loop";

@@ -3,14 +3,12 @@
 // units inside a window go at once, and a reference to nothing is fatal.
 #include <gtest/gtest.h>
 
-#include "runtime/library.h"
 #include "runtime/program.h"
 #include "runtime/texts.h"
 #include "runtime/value.h"
 #include "tests/win/support/fake_window_units.h"
 #include "tests/win/support/win_test.h"
 #include "ui/unit_model.h"
-#include "ui/win/core_library.h"
 #include "ui/window_commands.h"
 #include "ui/window_unit.h"
 
@@ -155,19 +153,6 @@ TEST(WindowCommandsFatal, ReferenceToNothingIsTheFatalErrorOfAMissingUnit) {
         << scenario << ": " << bvtest::Hex(box.text);
     EXPECT_EQ(bvtest::WaitChild(child), -1) << scenario;
   }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(CoreLibrary, ResolvesEveryCommandTheLogicCallsByName) {
-  bv::SetLibrary(bv::kCoreLibrary, &bv::CoreLibrary());
-  for (const char* name : {"ToText", "ToByteSet", "TextLength", "FindText", "MidText", "GetCurrentDir", "FileExists",
-                           "LoadFile", "SaveFile", "Run", "InfoBox", "GetWindowHandle", "DestroyUnit"})
-    EXPECT_NE(bv::FindCommand(bv::kCoreLibrary, name), nullptr) << name;
-  EXPECT_EQ(bv::CoreLibrary().number, 0);
-  EXPECT_EQ(bv::FindCommand(bv::kCoreLibrary, "HttpGetPage"), nullptr) << "library 2 has that one";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Library 0: the core commands the logic calls by name.
+// Library 0: the core library, whose commands the logic calls directly.
 #pragma once
 
 #include "runtime/library.h"

@@ -172,8 +172,7 @@ const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropType
 const UnitTypeRecord kDropTargetType = TypedUnitType<kDropTargetOps>("DropTarget", kUnitDropTarget, 0x80008040,
                                                                      kPropertyTypes, kDropKindCount);
 
-const CommandInfo kCommands[] = {{"RegisterDrop", RegisterDrop}};
-const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullptr};
+const LibraryInfo kLibrary = {nullptr};
 
 }  // namespace
 
