@@ -170,7 +170,7 @@ void Rebuild(ProgramWindow& w, UnitSlot& slot) {
   // A window's rebuild would take all its units with it; no window property
   // asks for one.
   if (IsWindowSlot(w, &slot)) return;
-  const UnitCreateFn create = OpsOf(*slot.type).create;
+  const UnitCreateFn create = slot.type->ops.create;
   if (!create) return;
 
   BlockEvents();
@@ -371,15 +371,6 @@ std::intptr_t PumpAndUnblockService(std::intptr_t, std::intptr_t) {
 
 // ---- Unit types ----------------------------------------------------------------------
 
-UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(ops.create);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(ops.write);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ops.read);
-    default: return nullptr;
-  }
-}
-
 const UnitTypeRecord* FindUnitType(TypeCode code) {
   for (int i = 0; i < g_type_count; ++i)
     if (g_types[i]->code == code) return g_types[i];
@@ -523,7 +514,7 @@ ValueRecord ReadUnitProperty(WindowId window, UnitId unit, std::int32_t number, 
   if (number < kFirstTypeProperty) return ReadCommon(slot, number);
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  const UnitReadFn read = OpsOf(*slot.type).read;
+  const UnitReadFn read = slot.type->ops.read;
   RawProperty raw = read ? read(slot.live, index) : RawProperty{};
   return FromRaw(PropertyTypeOf(*slot.type, index), raw);
 }
@@ -539,7 +530,7 @@ void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::i
   }
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  const UnitWriteFn write = OpsOf(*slot.type).write;
+  const UnitWriteFn write = slot.type->ops.write;
   if (!write) return;
 
   RawProperty raw;

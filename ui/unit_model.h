@@ -147,29 +147,13 @@ using UnitWriteFn = bool (*)(UnitObject* unit, std::int32_t index, const RawProp
 // Reads type-specific property `index` (number - 8).
 using UnitReadFn = RawProperty (*)(UnitObject* unit, std::int32_t index);
 
-// The typed face of a unit type: how C++ code creates its units and reads and
-// writes their own properties.
+// The unit type's interface function: its operations 1 (create), 6 (read) and
+// 4 (write), as typed members rather than handed out by number.
 struct UnitTypeOps {
   UnitCreateFn create = nullptr;
   UnitReadFn read = nullptr;
   UnitWriteFn write = nullptr;
 };
-
-// The contract's face of a unit type: an interface function that hands out
-// the type's operations by number, null for a number the type does not serve.
-inline constexpr std::int32_t kUnitOpCreate = 1;
-inline constexpr std::int32_t kUnitOpWrite = 4;
-inline constexpr std::int32_t kUnitOpRead = 6;
-using UnitOpFn = void (*)();
-using UnitInterfaceFn = UnitOpFn (*)(std::int32_t op);
-
-// Operation `op` of `ops` as the contract hands it out.
-UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op);
-// The interface function of a type whose typed face is `Ops`.
-template <const UnitTypeOps& Ops>
-UnitOpFn UnitInterface(std::int32_t op) {
-  return UnitOpByNumber(Ops, op);
-}
 
 struct UnitTypeRecord {
   const char* name;                      // "window", "EditBox", ...
@@ -177,19 +161,8 @@ struct UnitTypeRecord {
   std::uint32_t flags;
   const std::int32_t* property_types;    // PropertyType of each type-specific property, from number 8
   std::int32_t property_count;
-  UnitInterfaceFn interface_fn;          // the contract's face, handed out to units
-  UnitTypeOps ops;                       // the typed face C++ code calls
+  UnitTypeOps ops;
 };
-
-// A type record whose interface function is derived from its typed face, so
-// the two faces cannot disagree. Every record is made this way.
-template <const UnitTypeOps& Ops>
-constexpr UnitTypeRecord TypedUnitType(const char* name, TypeCode code, std::uint32_t flags,
-                                       const std::int32_t* property_types, std::int32_t property_count) {
-  return {name, code, flags, property_types, property_count, &UnitInterface<Ops>, Ops};
-}
-
-inline const UnitTypeOps& OpsOf(const UnitTypeRecord& type) { return type.ops; }
 
 // The unit types the program knows (a table of data; see unit_types).
 const UnitTypeRecord* FindUnitType(TypeCode code);

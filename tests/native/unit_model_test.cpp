@@ -105,12 +105,10 @@ RawProperty ReadFake(UnitObject* unit, std::int32_t index) {
 }
 
 constexpr UnitTypeOps kFakeOps{CreateFake, ReadFake, WriteFake};
-const UnitTypeRecord kFakeWindowType = TypedUnitType<kFakeOps>("window", kUnitWindow, 0x800000D0, kWindowTypes, 1);
-const UnitTypeRecord kFakeLabelType = TypedUnitType<kFakeOps>("Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount);
-const UnitTypeRecord kMuteType =
-    TypedUnitType<kFakeOps>("Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount);
-const UnitTypeRecord kHiddenType =
-    TypedUnitType<kFakeOps>("DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount);
+const UnitTypeRecord kFakeWindowType = {"window", kUnitWindow, 0x800000D0, kWindowTypes, 1, kFakeOps};
+const UnitTypeRecord kFakeLabelType = {"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, kFakeOps};
+const UnitTypeRecord kMuteType = {"Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount, kFakeOps};
+const UnitTypeRecord kHiddenType = {"DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount, kFakeOps};
 
 const UnitTemplate kUnits[] = {
     {kWinUnit, "w", kUnitWindow, 100, 100, 400, 300, kUnitVisible, 0, nullptr, nullptr, 0},
@@ -441,18 +439,6 @@ TEST_F(UnitModelDeathTest, WrongEventSourcesAreFatal) {
   EXPECT_EXIT(RaiseEvent(&no_unit), ::testing::ExitedWithCode(255), Says(texts::kNoEventUnit));
   TypedEventRecord mute{kWin, kMute, 0, 0};
   EXPECT_EXIT(RaiseTypedEvent(&mute), ::testing::ExitedWithCode(255), Says(texts::kInvalidEventUnit));
-}
-
-// ---- The two faces of a unit type -----------------------------------------------------------
-
-TEST(UnitTypeFaces, InterfaceFunctionHandsOutTheTypedOpsByOperationNumber) {
-  const UnitInterfaceFn fn = kFakeLabelType.interface_fn;
-  ASSERT_NE(fn, nullptr);
-  EXPECT_EQ(fn(kUnitOpCreate), reinterpret_cast<UnitOpFn>(CreateFake));
-  EXPECT_EQ(fn(kUnitOpWrite), reinterpret_cast<UnitOpFn>(WriteFake));
-  EXPECT_EQ(fn(kUnitOpRead), reinterpret_cast<UnitOpFn>(ReadFake));
-  for (std::int32_t op : {-1, 0, 2, 3, 5, 7}) EXPECT_EQ(fn(op), nullptr) << "operation " << op;
-  EXPECT_EQ(kFakeLabelType.ops.read, ReadFake);
 }
 
 // ---- Events ---------------------------------------------------------------------------------

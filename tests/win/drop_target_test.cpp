@@ -224,7 +224,7 @@ class DropTargetTest : public ::testing::Test {
     info.common = &common;
     info.data = data;
     info.data_size = size;
-    return bv::OpsOf(bv::DropTargetType()).create(info);
+    return bv::DropTargetType().ops.create(info);
   }
 
   bool Register(HWND h) {

@@ -111,11 +111,9 @@ RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kButtonOps{CreateButton, ReadButtonProperty, WriteButtonProperty};
-
 }  // namespace
 
-const UnitTypeRecord kButtonType = TypedUnitType<kButtonOps>("Button", kUnitButton, kButtonTypeFlags,
-                                                             kButtonPropertyTypes, button_prop::kCount);
+const UnitTypeRecord kButtonType = {"Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount,
+                                    {CreateButton, ReadButtonProperty, WriteButtonProperty}};
 
 }  // namespace bv::win

@@ -164,13 +164,11 @@ RawProperty ReadDropTarget(UnitObject* object, std::int32_t index) {
   return raw;
 }
 
-constexpr UnitTypeOps kDropTargetOps{CreateDropTarget, ReadDropTarget, WriteDropTarget};
-
 const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
                                                       kPropTypeLogical};
 
-const UnitTypeRecord kDropTargetType = TypedUnitType<kDropTargetOps>("DropTarget", kUnitDropTarget, 0x80008040,
-                                                                     kPropertyTypes, kDropKindCount);
+const UnitTypeRecord kDropTargetType = {"DropTarget", kUnitDropTarget, 0x80008040, kPropertyTypes, kDropKindCount,
+                                        {CreateDropTarget, ReadDropTarget, WriteDropTarget}};
 
 const CommandInfo kCommands[] = {{"RegisterDrop", RegisterDrop}};
 const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullptr};

@@ -348,11 +348,9 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kEditBoxOps{CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty};
-
 }  // namespace
 
-const UnitTypeRecord kEditBoxType = TypedUnitType<kEditBoxOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags,
-                                                               kEditBoxPropertyTypes, edit_prop::kCount);
+const UnitTypeRecord kEditBoxType = {"EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount,
+                                     {CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty}};
 
 }  // namespace bv::win

@@ -201,11 +201,9 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kLabelOps{CreateLabel, ReadLabelProperty, WriteLabelProperty};
-
 }  // namespace
 
-const UnitTypeRecord kLabelType = TypedUnitType<kLabelOps>("Label", kUnitLabel, kLabelTypeFlags,
-                                                           kLabelPropertyTypes, label_prop::kCount);
+const UnitTypeRecord kLabelType = {"Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount,
+                                   {CreateLabel, ReadLabelProperty, WriteLabelProperty}};
 
 }  // namespace bv::win

@@ -27,7 +27,7 @@ const UnitTypeRecord* TypeOf(const UnitSlot& slot) {
 UnitObject* CreateUnit(WindowId window, const UnitSlot& slot, UnitObject* parent, const CommonState& common) {
   const UnitTypeRecord* type = TypeOf(slot);
   if (!type) return nullptr;
-  const UnitCreateFn create = OpsOf(*type).create;
+  const UnitCreateFn create = type->ops.create;
   if (!create) return nullptr;
   UnitCreateInfo info;
   info.type = type;

@@ -107,14 +107,12 @@ RawProperty ReadWindowProperty(UnitObject* object, std::int32_t index) {
   return {};
 }
 
-constexpr UnitTypeOps kWindowOps{CreateWindowUnit, ReadWindowProperty, WriteWindowProperty};
-
 WindowUnit* AsWindow(UnitObject* object) { return dynamic_cast<WindowUnit*>(object); }
 
 }  // namespace
 
-const UnitTypeRecord kWindowType = TypedUnitType<kWindowOps>("window", kUnitWindow, kWindowTypeFlags,
-                                                             kWindowPropertyTypes, window_prop::kCount);
+const UnitTypeRecord kWindowType = {"window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount,
+                                    {CreateWindowUnit, ReadWindowProperty, WriteWindowProperty}};
 
 }  // namespace win
 
