@@ -7,9 +7,17 @@
 
 #include "runtime/library.h"
 #include "runtime/value.h"
+#include "ui/drop_rules.h"
 #include "ui/unit_model.h"
 
 namespace bv {
+
+// The type's flags word: its units are never shown, and they raise events.
+inline constexpr std::uint32_t kDropTargetTypeFlags = 0x80008040;
+static_assert((kDropTargetTypeFlags & kTypeNeverShown) && (kDropTargetTypeFlags & kTypeEventBits));
+// Its properties are the four accept flags, in DropKind order.
+inline constexpr std::int32_t kDropTargetPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical,
+                                                                          kPropTypeLogical, kPropTypeLogical};
 
 // The unit type record ("DropTarget", type code kUnitDropTarget) and its
 // registration with the unit model.

@@ -46,8 +46,6 @@ class ButtonUnit : public NativeUnit {
 };
 
 UnitObject* CreateButton(const UnitCreateInfo& info) {
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
   ButtonTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const ButtonTypeData*>(info.data);
@@ -65,9 +63,7 @@ UnitObject* CreateButton(const UnitCreateInfo& info) {
     unit->has_font = true;
     unit->font = *data.font;
   }
-  const CommonState& c = *info.common;
-  HWND h = CreateWindowExW(0, L"BUTTON", wide::Wide(unit->caption.c_str()).c_str(), CommonChildStyles(c) | unit->LayoutStyles(), c.left,
-                           c.top, c.width, c.height, parent->hwnd(), ChildId(info.unit), ModuleInstance(), nullptr);
+  HWND h = CreateChildWindow(info, L"BUTTON", wide::Wide(unit->caption.c_str()).c_str(), unit->LayoutStyles(), 0);
   if (!h) {
     delete unit;
     return nullptr;

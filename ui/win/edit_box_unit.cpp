@@ -42,10 +42,9 @@ class EditBoxUnit : public NativeUnit {
     if (back_brush) DeleteObject(back_brush);
   }
 
-  DWORD Styles(const CommonState& common) const {
+  DWORD Styles() const {
     DWORD style, ex_style;
     BorderStyles(props.border, &style, &ex_style);
-    style |= CommonChildStyles(common);
     if (props.multi_line) {
       style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
       if (props.scroll_bars & kScrollHorizontal) style |= WS_HSCROLL | ES_AUTOHSCROLL;
@@ -67,9 +66,8 @@ class EditBoxUnit : public NativeUnit {
     return ex_style;
   }
 
-  bool CreateNative(HWND parent, const CommonState& common) {
-    HWND h = CreateWindowExW(ExStyles(), L"EDIT", L"", Styles(common), common.left, common.top, common.width,
-                             common.height, parent, ChildId(unit_id), ModuleInstance(), nullptr);
+  bool CreateNative(const UnitCreateInfo& info) {
+    HWND h = CreateChildWindow(info, L"EDIT", L"", Styles(), ExStyles());
     if (!h) return false;
     Bind(h, true);
     SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(props.max_length > 0 ? props.max_length : 0), 0);
@@ -225,8 +223,6 @@ class EditBoxUnit : public NativeUnit {
 };
 
 UnitObject* CreateEditBox(const UnitCreateInfo& info) {
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
   auto* unit = new EditBoxUnit;
   unit->window_id = info.window;
   unit->unit_id = info.unit;
@@ -249,7 +245,7 @@ UnitObject* CreateEditBox(const UnitCreateInfo& info) {
     p.font = nullptr;
   }
   unit->own_font = MakeFont(unit->has_font ? &unit->font : nullptr);
-  if (!unit->CreateNative(parent->hwnd(), *info.common)) {
+  if (!unit->CreateNative(info)) {
     delete unit;
     return nullptr;
   }

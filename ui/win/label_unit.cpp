@@ -113,8 +113,6 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
   shape.name = kLabelClass;
   shape.style = CS_HREDRAW | CS_VREDRAW;
   if (!EnsureWindowClass(shape)) return nullptr;
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
 
   LabelTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
@@ -140,12 +138,9 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
 
   DWORD style, ex_style;
   BorderStyles(unit->border, &style, &ex_style);
-  style |= CommonChildStyles(*info.common);
-  const CommonState& c = *info.common;
   // The caption is also the window's text, so that screen readers and other
   // programs that ask a window for its text see what the label shows.
-  HWND h = CreateWindowExW(ex_style, kLabelClass, wide::Wide(unit->caption.c_str()).c_str(), style, c.left, c.top, c.width, c.height, parent->hwnd(),
-                           ChildId(info.unit), ModuleInstance(), nullptr);
+  HWND h = CreateChildWindow(info, kLabelClass, wide::Wide(unit->caption.c_str()).c_str(), style, ex_style);
   if (!h) {
     delete unit;
     return nullptr;

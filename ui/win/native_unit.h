@@ -74,8 +74,12 @@ FontRecord DefaultGuiFontRecord();
 // Replaces the unit's own font and hands it to its native window.
 void ApplyFont(NativeUnit* unit, const FontRecord* record);
 
-// Child-window styles as the common fields ask for.
-DWORD CommonChildStyles(const CommonState& common);
+// Creates the native child window of the unit `info` describes, in its
+// parent's native window: the one place that decides a child's style (the
+// type's own `type_style` with what the common fields ask for) and its control
+// identifier. Null without a parent window or when the platform refuses.
+HWND CreateChildWindow(const UnitCreateInfo& info, const wchar_t* class_name, const wchar_t* text, DWORD type_style,
+                       DWORD ex_style);
 
 // Raw property helpers.
 // A unit's font as read: its own record, else the default GUI font's; the
@@ -89,10 +93,6 @@ std::string TextOfRaw(const RawProperty& value);
 std::string ByteSetOfRaw(const RawProperty& value);
 bool LogicalOfRaw(const RawProperty& value);
 std::int32_t IntOfRaw(const RawProperty& value);
-
-// Control identifiers of child units: far from the dialog commands' numbers.
-inline constexpr int kFirstChildId = 1000;
-inline HMENU ChildId(UnitId unit) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstChildId + (unit & 0xFFF))); }
 
 HINSTANCE ModuleInstance();
 
