@@ -97,20 +97,31 @@ UnitSlot& SlotForAccess(WindowId window, UnitId unit, ProgramWindow** owner = nu
 
 // ---- Conversions ------------------------------------------------------------------
 
-enum class Conv { Int, Wide, Logical, Data, MousePointer, Font, Text };
+enum class Conv { Int, Wide, Logical, ByteSet, Font, Text };
+
+// How each property type code converts. The bare numbers are codes no unit
+// type here uses: they mean nothing beyond their conversion. Any code not
+// listed, 1005 included, converts as a text.
+struct ConversionRow {
+  Conv conv;
+  std::int32_t codes[6];  // 0 after the last
+};
+constexpr ConversionRow kConversions[] = {
+    {Conv::Int, {kPropTypeInt, kPropTypeChoice, kPropTypeColour, 1014, 1015, 1017}},
+    {Conv::Wide, {kPropTypeWide, 1004}},
+    {Conv::Logical, {kPropTypeLogical}},
+    {Conv::ByteSet, {kPropTypeData, 1010, kPropTypeMousePointer, 1012, 1023, 1024}},
+    {Conv::Font, {kPropTypeFont}},
+};
 
 Conv ConvOf(std::int32_t code) {
-  switch (code) {
-    case kPropTypeInt: case kPropTypeChoice: case kPropTypeColour:
-    case kPropTypeInt1014: case kPropTypeInt1015: case kPropTypeInt1017: return Conv::Int;
-    case kPropTypeWide: case kPropTypeWide1004: return Conv::Wide;
-    case kPropTypeLogical: return Conv::Logical;
-    case kPropTypeData: case kPropTypeData1010: case kPropTypeData1012:
-    case kPropTypeData1023: case kPropTypeData1024: return Conv::Data;
-    case kPropTypeMousePointer: return Conv::MousePointer;
-    case kPropTypeFont: return Conv::Font;
-    default: return Conv::Text;
+  for (const ConversionRow& row : kConversions) {
+    for (std::int32_t listed : row.codes) {
+      if (listed == 0) break;
+      if (listed == code) return row.conv;
+    }
   }
+  return Conv::Text;
 }
 
 std::int32_t PropertyTypeOf(const UnitTypeRecord& type, std::int32_t index) {
@@ -127,8 +138,7 @@ ValueRecord FromRaw(std::int32_t code, const RawProperty& raw) {
     case Conv::Int: return ValueRecord::Int(static_cast<std::int32_t>(raw.word));
     case Conv::Wide: return ValueRecord::Long(static_cast<std::int64_t>(raw.word));
     case Conv::Logical: return ValueRecord::Bool(raw.word == 1);
-    case Conv::Data:
-    case Conv::MousePointer: return ByteSetResult(raw.data, raw.size);
+    case Conv::ByteSet: return ByteSetResult(raw.data, raw.size);
     case Conv::Font: {
       std::uint8_t record[up::kFontRecordSize] = {};
       if (raw.data && raw.size > 0) {
@@ -312,14 +322,20 @@ std::int32_t Dispatch(WindowId window, UnitId unit, EventHandler handler, const 
   return 1;
 }
 
+// Argument types that the typed record carries in both words besides the
+// 8-byte value types: system type 8, and references to units of core unit
+// type 3 (window and unit identifier).
+constexpr TypeCode kTwoWordSystemType = 0x80000008;
+constexpr TypeCode kTwoWordUnitType = UnitTypeCode(kCoreLibrary, 3);
+
 std::uint64_t TypedArgument(TypedEventArg& arg) {
   if (arg.flags & kArgByReference) return reinterpret_cast<std::uintptr_t>(&arg.value);
   const std::uint64_t wide = (static_cast<std::uint64_t>(arg.high) << 32) | arg.value;
   if (arg.flags & kArgTwoWords) return wide;
   switch (arg.type) {
-    case 0x00010003:
+    case kTwoWordUnitType:
+    case kTwoWordSystemType:
     case kTypeDateTime:
-    case 0x80000008:
     case kTypeLong:
     case kTypeDouble:
       return wide;
@@ -539,8 +555,7 @@ void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::i
     case Conv::Int: raw.word = value.value; break;
     case Conv::Wide: raw.word = value.Wide(); break;
     case Conv::Logical: raw.word = value.value != 0 ? 1 : 0; break;
-    case Conv::Data:
-    case Conv::MousePointer: BytesOf(value, &raw.data, &raw.size); break;
+    case Conv::ByteSet: BytesOf(value, &raw.data, &raw.size); break;
     case Conv::Font: {
       const void* data;
       std::int32_t size;

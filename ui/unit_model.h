@@ -93,26 +93,18 @@ inline constexpr std::uint32_t kTypeNeverShown = 0x8000;
 inline constexpr std::uint32_t kTypeEventBits = 0x44;
 
 // The type code of a type-specific property decides how its raw value
-// converts to and from a program value. Codes that convert alike are still
-// distinct codes; one not listed here converts as a text.
+// converts to and from a program value (the table of conversions is the
+// model's, unit_model.cpp). The codes the unit types here use:
 enum PropertyType : std::int32_t {
   kPropTypeInt = 1000,
   kPropTypeChoice = 1001,        // one of a few numbered choices
   kPropTypeWide = 1002,          // 8-byte value: value word and high word
   kPropTypeLogical = 1003,       // true exactly for raw 1; written as 1 for any non-zero
-  kPropTypeWide1004 = 1004,
   kPropTypeText = 1005,
   kPropTypeColour = 1006,        // 0x00BBGGRR, or kColour3dFace
   kPropTypeData = 1009,          // a byte set of the raw bytes (pictures and the like)
-  kPropTypeData1010 = 1010,
   kPropTypeMousePointer = 1011,  // a byte set of the pointer's data
-  kPropTypeData1012 = 1012,
   kPropTypeFont = 1013,          // the 60-byte logical-font record
-  kPropTypeInt1014 = 1014,
-  kPropTypeInt1015 = 1015,
-  kPropTypeInt1017 = 1017,
-  kPropTypeData1023 = 1023,
-  kPropTypeData1024 = 1024,
 };
 
 // A raw property value as a unit type's read and write operations exchange it.

@@ -130,6 +130,8 @@ extern const std::int32_t kEditBoxPropertyTypes[edit_prop::kCount];
 extern const std::int32_t kLabelPropertyTypes[label_prop::kCount];
 extern const std::int32_t kButtonPropertyTypes[button_prop::kCount];
 
+// The flags words of the core types. The model reads only kTypeNeverShown and
+// kTypeEventBits of them: none of these types is never shown; all raise events.
 inline constexpr std::uint32_t kWindowTypeFlags = 0x800000D0;
 inline constexpr std::uint32_t kEditBoxTypeFlags = 0x80000040;
 inline constexpr std::uint32_t kLabelTypeFlags = 0x84012040;

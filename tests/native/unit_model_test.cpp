@@ -490,18 +490,22 @@ TEST_F(UnitModel, TypedByReferenceTextCanBeReplacedByTheHandler) {
 }
 
 TEST_F(UnitModel, TypedArgumentsPassByTypeCode) {
-  TypedEventRecord ev{kWin, kLab, 0, 5};
+  TypedEventRecord ev{kWin, kLab, 0, 7};
   ev.args[0] = {0x1FF, 0, kTypeByte, 0};
   ev.args[1] = {0x18000, 0, kTypeShort, 0};
   ev.args[2] = {1, 2, kTypeLong, 0};
   ev.args[3] = {3, 4, kTypeInt, 0};
   ev.args[4] = {5, 6, kTypeInt, kArgTwoWords};
+  ev.args[5] = {7, 8, UnitTypeCode(kCoreLibrary, 3), 0};
+  ev.args[6] = {9, 10, 0x80000008, 0};
   EXPECT_EQ(RaiseTypedEvent(&ev), 1);
   EXPECT_EQ(g_seen.call.args[0], 0xFFu);
   EXPECT_EQ(g_seen.call.args[1], 0xFFFF8000u) << "short sign-extended to a word";
   EXPECT_EQ(g_seen.call.args[2], 0x200000001u);
   EXPECT_EQ(g_seen.call.args[3], 3u) << "high word of a plain integer ignored";
   EXPECT_EQ(g_seen.call.args[4], 0x600000005u);
+  EXPECT_EQ(g_seen.call.args[5], 0x800000007u) << "a unit reference of core type 3 in both words";
+  EXPECT_EQ(g_seen.call.args[6], 0xA00000009u);
 }
 
 // Texts, byte sets, subroutines and arrays travel as pointers; on a 64-bit

@@ -26,6 +26,9 @@ namespace bv {
 namespace {
 
 constexpr UINT kMsgEndRequest = 0x83E7;
+// The system's internal timer message (caret blinking and the like); the
+// platform headers do not name it.
+constexpr UINT kMsgSystemTimer = 0x0118;
 const wchar_t kHiddenClass[] = L"BrisvaleHiddenMessageWindow";
 
 struct IdleEntry {
@@ -125,7 +128,7 @@ bool PreTranslate(MSG& msg) {
 bool RearmsIdle(const MSG& msg) {
   static UINT last_mouse_msg = 0;
   static POINT last_pt{-1, -1};
-  if (msg.message == WM_PAINT || msg.message == 0x0118) return false;
+  if (msg.message == WM_PAINT || msg.message == kMsgSystemTimer) return false;
   bool mouse = (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
                (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCMBUTTONDBLCLK);
   if (!mouse) return true;
@@ -173,7 +176,7 @@ void InitializeProgram() {
   // call could take; a path cut short by the platform names nothing.
   static wchar_t path[32768];  // the platform's longest path
   const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  char gbk[260];
+  char gbk[MAX_PATH];
   const std::int32_t bytes = n > 0 && n < std::size(path) ? wide::PathToGbk(path, gbk, sizeof gbk) : -1;
   const std::string full = bytes > 0 ? std::string(gbk, static_cast<std::size_t>(bytes)) : std::string();
   std::size_t slash = full.rfind('\\');
