@@ -41,7 +41,6 @@ struct AppState {
   ProgramDefinition definition{};
   DWORD main_thread = 0;
   HWND hidden = nullptr;
-  std::string folder, file_name;
   bool ole_started = false;
   bool loop_started = false;
   bool end_begun = false;
@@ -179,12 +178,11 @@ void InitializeProgram() {
   char gbk[MAX_PATH];
   const std::int32_t bytes = n > 0 && n < std::size(path) ? wide::PathToGbk(path, gbk, sizeof gbk) : -1;
   const std::string full = bytes > 0 ? std::string(gbk, static_cast<std::size_t>(bytes)) : std::string();
-  std::size_t slash = full.rfind('\\');
-  app.folder = slash == std::string::npos ? std::string() : full.substr(0, slash);
-  app.file_name = slash == std::string::npos ? full : full.substr(slash + 1);
-  if (!app.folder.empty()) {
+  const std::size_t slash = full.rfind('\\');
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = full.substr(0, slash);
     // "C:" alone would name the drive's current folder, not its root.
-    std::string target = app.folder.back() == ':' ? app.folder + "\\" : app.folder;
+    const std::string target = folder.back() == ':' ? folder + "\\" : folder;
     SetCurrentDirectoryW(wide::Wide(target.c_str()).c_str());
   }
 
@@ -238,8 +236,5 @@ void RunMessageLoop() {
 void AddIdleCallback(void* native_window, IdleCallback fn, void* arg) {
   if (fn) App().idle.push_back({static_cast<HWND>(native_window), fn, arg});
 }
-
-const char* ProgramFolder() { return App().folder.c_str(); }
-const char* ProgramFileName() { return App().file_name.c_str(); }
 
 }  // namespace bv
