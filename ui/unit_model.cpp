@@ -37,7 +37,6 @@ struct ProgramWindow {
 };
 
 std::vector<ProgramWindow> g_windows;
-EventSource g_source;
 void (*g_last_window_gone)() = nullptr;
 
 // The unit being rebuilt: its own gone report is the old native window's and
@@ -298,28 +297,20 @@ void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) 
 // ---- Events --------------------------------------------------------------------------
 
 // Finds the bound handler, with the fatal errors of a wrong event source.
-// Null when the event is unbound. `unit` comes back as the unit's identifier.
-EventHandler HandlerFor(WindowId window, UnitId* unit, std::int32_t event) {
+// Null when the event is unbound.
+EventHandler HandlerFor(WindowId window, UnitId unit, std::int32_t event) {
   ProgramWindow* w = FindWindow(window);
   if (!w) FatalRuntimeError(texts::kNoEventWindow, 0);
-  UnitSlot* s = FindSlot(*w, *unit);
+  UnitSlot* s = FindSlot(*w, unit);
   if (!s) FatalRuntimeError(texts::kNoEventUnit, 0);
   if (!s->type || !(s->type->flags & kTypeEventBits)) FatalRuntimeError(texts::kInvalidEventUnit, 0);
   const UnitId id = s->tmpl->id;
   const bool is_window = IsWindowSlot(*w, s);
-  *unit = id;
   for (const Binding& b : w->bindings) {
     if (b.event != event) continue;
     if (b.unit == id || (is_window && b.unit == 0)) return b.handler;
   }
   return nullptr;
-}
-
-std::int32_t Dispatch(WindowId window, UnitId unit, EventHandler handler, const EventCall& call) {
-  g_source = {window, unit};
-  handler(call);
-  g_source.window = 0;
-  return 1;
 }
 
 // Argument types that the typed record carries in both words besides the
@@ -435,7 +426,6 @@ void ReleaseProgramWindows() {
   for (ProgramWindow& w : g_windows)
     for (UnitSlot& s : w.units) ClearStored(s.stored);
   g_windows.clear();
-  g_source = {};
   g_rebuild.active = false;
 }
 
@@ -500,27 +490,25 @@ void RegisterUnitServices() {
 
 std::int32_t RaiseEvent(PlainEventRecord* record) {
   if (EventsBlocked()) return 0;
-  UnitId unit = record->unit;
-  EventHandler handler = HandlerFor(record->window, &unit, static_cast<std::int32_t>(record->event));
+  EventHandler handler = HandlerFor(record->window, record->unit, static_cast<std::int32_t>(record->event));
   if (!handler) return 0;
   EventCall call;
   call.argc = record->argc < 5 ? static_cast<std::int32_t>(record->argc) : 5;
   for (std::int32_t i = 0; i < call.argc; ++i) call.args[i] = record->args[i];
-  return Dispatch(record->window, unit, handler, call);
+  handler(call);
+  return 1;
 }
 
 std::int32_t RaiseTypedEvent(TypedEventRecord* record) {
   if (EventsBlocked()) return 0;
-  UnitId unit = record->unit;
-  EventHandler handler = HandlerFor(record->window, &unit, static_cast<std::int32_t>(record->event));
+  EventHandler handler = HandlerFor(record->window, record->unit, static_cast<std::int32_t>(record->event));
   if (!handler) return 0;
   EventCall call;
   call.argc = record->argc < 12 ? static_cast<std::int32_t>(record->argc) : 12;
   for (std::int32_t i = 0; i < call.argc; ++i) call.args[i] = TypedArgument(record->args[i]);
-  return Dispatch(record->window, unit, handler, call);
+  handler(call);
+  return 1;
 }
-
-EventSource CurrentEventSource() { return g_source; }
 
 // ---- Properties --------------------------------------------------------------------------
 

@@ -241,12 +241,6 @@ struct alignas(8) TypedEventRecord {
 std::int32_t RaiseEvent(PlainEventRecord* record);
 std::int32_t RaiseTypedEvent(TypedEventRecord* record);
 
-struct EventSource {
-  WindowId window = 0;  // 0 while no handler runs
-  UnitId unit = 0;
-};
-EventSource CurrentEventSource();
-
 // ---- Program windows --------------------------------------------------------------
 
 // Makes the templates the program's windows and binds every event binding to

@@ -137,13 +137,6 @@ bool NativeHasFocus(void* native) {
 void NativeFocus(void* native) {
   if (FakeNative* n = Get(native)) g_focus = n;
 }
-bool NativeHasChildren(void* native) {
-  FakeNative* n = Get(native);
-  if (!n) return false;
-  for (FakeNative* c : Order())
-    if (c->parent == n) return true;
-  return false;
-}
 
 void ProcessWaitingMessages() { ++g_pumps; }
 
