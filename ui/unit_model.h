@@ -1,7 +1,7 @@
 // The unit model: the program's windows and their units, how the logic reads
 // and writes unit properties by number, and how units raise events that reach
 // the handlers bound in the window template. Portable: native windows are
-// reached only through UnitObject and the unit types' operations.
+// reached only through the unit types' operations and ui/unit_platform.h.
 //
 // Identity. A unit is named by (window identifier, unit identifier); the
 // window itself is the first unit of its window, and unit identifier 0 also
@@ -156,7 +156,8 @@ struct UnitTypeRecord {
   UnitTypeOps ops;
 };
 
-// The unit types the program knows (a table of data; see unit_types).
+// The unit types the program knows, by type code; the frame registers them at
+// start. A second record with the same code replaces the first.
 const UnitTypeRecord* FindUnitType(TypeCode code);
 void RegisterUnitType(const UnitTypeRecord* record);
 
@@ -283,7 +284,8 @@ void SetLastWindowGoneHook(void (*hook)());
 
 // ---- Properties ---------------------------------------------------------------------
 
-// Reads property `number`; `part` selects a part of a font value (-1: all).
+// Reads property `number`. `part` (a part of a font value; the logic passes -1,
+// the whole) is ignored: every value is read whole (ui/unit_offer.h).
 // Returns the value in its program type (type word set); texts, byte sets and
 // font records are new allocations owned by the caller; an empty text is null.
 ValueRecord ReadUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::int32_t part);

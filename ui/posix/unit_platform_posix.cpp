@@ -23,7 +23,7 @@ std::set<FakeNative*>& Live() {
   static std::set<FakeNative*> live;
   return live;
 }
-// Stacking order per parent (null: top-level records).
+// Every record in stacking order; among siblings the first is on top.
 std::vector<FakeNative*>& Order() {
   static std::vector<FakeNative*> order;
   return order;

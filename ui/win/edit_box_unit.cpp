@@ -3,11 +3,11 @@
 // as the user has not edited the control since: the logic keeps markers and
 // whole batch files in edit boxes and cuts them byte for byte.
 //
-// A box whose own style is hidden keeps what is written back from the control
-// until it is shown or something works on its text: a multi-line control
-// without scroll bars wraps words, and re-measures a long line over and over
-// while it takes its text, so a dropped file of one long line froze the tool
-// for minutes in boxes nobody sees.
+// A box whose own style is hidden keeps what is written to it out of the
+// control until it is shown or something works on its text: a multi-line
+// control without scroll bars wraps words, and re-measures a long line over
+// and over while it takes its text, so a dropped file of one long line would
+// freeze the tool for minutes in boxes nobody sees.
 #include <windows.h>
 
 #include <algorithm>

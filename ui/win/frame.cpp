@@ -84,6 +84,8 @@ void RunEndSequence(int exit_code) {
   AppState& app = App();
   BlockEvents();
   if (app.main_thread && GetCurrentThreadId() != app.main_thread) {
+    // An end asked on another thread (ui/unit_offer.h) runs on the main
+    // thread; should it not have begun there, the process ends from here.
     if (app.hidden && IsWindow(app.hidden)) SendMessageW(app.hidden, kMsgEndRequest, static_cast<WPARAM>(exit_code), 0);
     if (!app.end_begun) ExitProcess(static_cast<UINT>(exit_code));
     return;

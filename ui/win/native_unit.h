@@ -1,6 +1,7 @@
 // What the core unit types share on Windows: the live unit object bound to its
-// native window, the one window procedure that routes messages to it, and the
-// helpers for fonts, colours and borders. Internal to ui/win.
+// native window, the one window procedure that routes messages to it, the
+// making of child windows and the helpers for fonts, colours and borders.
+// Internal to ui/win.
 #pragma once
 
 #include <windows.h>
@@ -46,7 +47,8 @@ class NativeUnit : public UnitObject {
 // The unit object of a native window; null when it has none.
 NativeUnit* UnitOf(HWND hwnd);
 
-// Window class shared by the units the runtime draws itself.
+// The window procedure of every unit: the units the runtime draws itself have
+// it as their class's, system controls are subclassed with it (Bind).
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // A window class of this module with the arrow cursor.

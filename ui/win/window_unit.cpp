@@ -1,5 +1,5 @@
-// The window unit: a top-level window with a fixed border, the system menu and
-// no minimise or maximise boxes, drawn in the 3-D face colour.
+// The window unit: a top-level window drawn in the 3-D face colour, its border,
+// boxes and stacking as its type data asks.
 #include <windows.h>
 
 #include <string>
