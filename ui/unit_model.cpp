@@ -249,6 +249,8 @@ ValueRecord ReadCommon(const UnitSlot& slot, std::int32_t number) {
   return {};
 }
 
+void SetFlag(std::uint32_t& flags, std::uint32_t flag, bool on) { flags = on ? flags | flag : flags & ~flag; }
+
 void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) {
   void* native = LiveNative(slot);
   CommonState& s = slot.stored;
@@ -269,19 +271,11 @@ void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) 
       Store(s.tag, CopyText(value.type == kTypeText ? value.AsText() : nullptr));
       break;
     case kPropVisible:
-      if (value.AsBool()) {
-        s.flags |= kUnitVisible;
-      } else {
-        s.flags &= ~kUnitVisible;
-      }
+      SetFlag(s.flags, kUnitVisible, value.AsBool());
       if (native && !(slot.type->flags & kTypeNeverShown)) up::NativeShow(native, value.AsBool());
       break;
     case kPropDisabled:
-      if (value.AsBool()) {
-        s.flags |= kUnitDisabled;
-      } else {
-        s.flags &= ~kUnitDisabled;
-      }
+      SetFlag(s.flags, kUnitDisabled, value.AsBool());
       if (native) up::NativeEnable(native, !value.AsBool());
       break;
     case kPropMousePointer: {

@@ -49,10 +49,7 @@ UnitObject* CreateButton(const UnitCreateInfo& info) {
   ButtonTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const ButtonTypeData*>(info.data);
-  auto* unit = new ButtonUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<ButtonUnit>(info);
   if (data.picture)
     unit->picture.assign(reinterpret_cast<const char*>(ByteSetData(data.picture)), ByteSetLength(data.picture));
   unit->kind = data.kind;

@@ -129,10 +129,7 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   shape.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   if (!win::EnsureWindowClass(shape)) return nullptr;
 
-  auto* unit = new DropTargetUnit();
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = &DropTargetType();
+  auto* unit = win::NewUnit<DropTargetUnit>(info);
   // A rebuilt unit keeps what was written into the one it replaces.
   if (auto* old = dynamic_cast<const DropTargetUnit*>(info.previous)) {
     for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->accept[i];

@@ -223,10 +223,7 @@ class EditBoxUnit : public NativeUnit {
 };
 
 UnitObject* CreateEditBox(const UnitCreateInfo& info) {
-  auto* unit = new EditBoxUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<EditBoxUnit>(info);
   if (auto* old = dynamic_cast<const EditBoxUnit*>(info.previous)) {
     unit->TakeOver(*old);
   } else {

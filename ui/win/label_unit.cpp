@@ -117,10 +117,7 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
   LabelTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const LabelTypeData*>(info.data);
-  auto* unit = new LabelUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<LabelUnit>(info);
   unit->caption = data.caption ? data.caption : "";
   unit->effect = data.effect;
   unit->border = data.border;

@@ -44,6 +44,16 @@ class NativeUnit : public UnitObject {
   ~NativeUnit() override;
 };
 
+// A new unit object of class U, named and typed as `info` says.
+template <class U>
+U* NewUnit(const UnitCreateInfo& info) {
+  auto* unit = new U;
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = info.type;
+  return unit;
+}
+
 // The unit object of a native window; null when it has none.
 NativeUnit* UnitOf(HWND hwnd);
 

@@ -75,10 +75,7 @@ UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   if (data.always_on_top) ex_style |= WS_EX_TOPMOST;
   if (info.common && (info.common->flags & kUnitDisabled)) style |= WS_DISABLED;
 
-  auto* unit = new WindowUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<WindowUnit>(info);
   unit->title = data.title ? data.title : "";
   const CommonState common = info.common ? *info.common : CommonState{};
   HWND h = CreateWindowExW(ex_style, kWindowClass, wide::Wide(unit->title.c_str()).c_str(), style, common.left, common.top, common.width,
