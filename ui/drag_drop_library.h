@@ -19,9 +19,8 @@ static_assert((kDropTargetTypeFlags & kTypeNeverShown) && (kDropTargetTypeFlags 
 inline constexpr std::int32_t kDropTargetPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical,
                                                                           kPropTypeLogical, kPropTypeLogical};
 
-// The unit type record ("DropTarget", type code kUnitDropTarget) and its
-// registration with the unit model.
-const UnitTypeRecord& DropTargetType();
+// Registers the unit type ("DropTarget", type code kUnitDropTarget) with the
+// unit model.
 void RegisterDropTargetType();
 
 // Library 1 with its command table (RegisterDrop).

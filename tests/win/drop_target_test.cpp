@@ -215,7 +215,7 @@ class DropTargetTest : public ::testing::Test {
 
   bv::UnitObject* Create(const void* data, std::int32_t size) {
     bv::UnitCreateInfo info;
-    info.type = &bv::DropTargetType();
+    info.type = bv::FindUnitType(bv::kUnitDropTarget);
     info.window = kWin;
     info.unit = kDrop;
     info.parent = &window_;
@@ -224,7 +224,7 @@ class DropTargetTest : public ::testing::Test {
     info.common = &common;
     info.data = data;
     info.data_size = size;
-    return bv::DropTargetType().ops.create(info);
+    return info.type->ops.create(info);
   }
 
   bool Register(HWND h) {
@@ -640,7 +640,6 @@ TEST_F(DropTargetTest, ChildWindowIsNeverVisible) {
   WNDCLASSEXA wc{sizeof wc};
   ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), cls, &wc));
   EXPECT_EQ(wc.style, UINT(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW));
-  EXPECT_STREQ(bv::DropTargetType().name, "DropTarget");
 }
 
 TEST_F(DropTargetTest, WrittenAcceptFlagsApplyFromTheNextDrag) {

@@ -168,7 +168,6 @@ const LibraryInfo kLibrary = {kDragDropLibrary, "DragDrop", kCommands, 1, nullpt
 
 }  // namespace
 
-const UnitTypeRecord& DropTargetType() { return kDropTargetType; }
 void RegisterDropTargetType() { RegisterUnitType(&kDropTargetType); }
 const LibraryInfo& DragDropLibrary() { return kLibrary; }
 
