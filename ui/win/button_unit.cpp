@@ -14,7 +14,7 @@ namespace {
 class ButtonUnit : public NativeUnit {
  public:
   std::string picture;  // raw bytes, kept and handed back
-  std::int32_t kind = 0;
+  std::int32_t kind = kButtonOrdinary;
   std::string caption;
   std::int32_t alignment = kAlignCentre;
   std::int32_t vertical_alignment = kAlignCentre;
@@ -24,7 +24,7 @@ class ButtonUnit : public NativeUnit {
 
   DWORD LayoutStyles() const {
     DWORD style = BS_MULTILINE;
-    style |= kind == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    style |= kind == kButtonDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     style |= alignment == kAlignNear ? BS_LEFT : alignment == kAlignFar ? BS_RIGHT : BS_CENTER;
     style |= vertical_alignment == kAlignNear ? BS_TOP : vertical_alignment == kAlignFar ? BS_BOTTOM : BS_VCENTER;
     return style;

@@ -25,7 +25,8 @@ namespace bv {
 
 namespace {
 
-constexpr UINT kMsgEndRequest = 0x83E7;
+// An end asked for on another thread, sent to the hidden window.
+constexpr UINT kMsgEndRequest = WM_APP + 0x3E7;
 // The system's internal timer message (caret blinking and the like); the
 // platform headers do not name it.
 constexpr UINT kMsgSystemTimer = 0x0118;

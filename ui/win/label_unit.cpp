@@ -17,7 +17,7 @@ const wchar_t kLabelClass[] = L"BrisvaleLabel";
 class LabelUnit : public NativeUnit {
  public:
   std::string caption;
-  std::int32_t effect = 0;
+  std::int32_t effect = kEffectPlain;
   std::int32_t border = kBorderNone;
   bool has_font = false;
   FontRecord font;
@@ -52,11 +52,11 @@ class LabelUnit : public NativeUnit {
     SetBkMode(dc, TRANSPARENT);
     // Effects draw an offset copy first: raised lit from the top left, sunken
     // from the bottom right, shadow a grey copy further down.
-    if (effect >= 1 && effect <= 3) {
-      int offset = effect == 1 ? -1 : effect == 2 ? 1 : 2;
+    if (effect == kEffectRaised || effect == kEffectSunken || effect == kEffectShadow) {
+      const int offset = effect == kEffectRaised ? -1 : effect == kEffectSunken ? 1 : 2;
       RECT copy = rc;
       OffsetRect(&copy, offset, offset);
-      SetTextColor(dc, effect == 3 ? GetSysColor(COLOR_3DSHADOW) : GetSysColor(COLOR_3DHILIGHT));
+      SetTextColor(dc, effect == kEffectShadow ? GetSysColor(COLOR_3DSHADOW) : GetSysColor(COLOR_3DHILIGHT));
       DrawTextW(dc, text.c_str(), text.size(), &copy, format);
     }
     SetTextColor(dc, ToColorRef(text_colour));
