@@ -7,13 +7,20 @@
 
 #include "runtime/library.h"
 #include "runtime/value.h"
+#include "ui/drop_rules.h"
 #include "ui/unit_model.h"
 
 namespace bv {
 
-// The unit type record ("DropTarget", type code kUnitDropTarget) and its
-// registration with the unit model.
-const UnitTypeRecord& DropTargetType();
+// The type's flags word: its units are never shown, and they raise events.
+inline constexpr std::uint32_t kDropTargetTypeFlags = 0x80008040;
+static_assert((kDropTargetTypeFlags & kTypeNeverShown) && (kDropTargetTypeFlags & kTypeEventBits));
+// Its properties are the four accept flags, in DropKind order.
+inline constexpr std::int32_t kDropTargetPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical,
+                                                                          kPropTypeLogical, kPropTypeLogical};
+
+// Registers the unit type ("DropTarget", type code kUnitDropTarget) with the
+// unit model.
 void RegisterDropTargetType();
 
 // Library 1, for registration by the program frame.

@@ -52,8 +52,6 @@ std::size_t BoundedWideTextLength(const void* units, std::size_t size) {
   return n;
 }
 
-bool FileListIsWhole(const void* block, std::size_t size) { return FileListCount(block, size) >= 0; }
-
 std::int64_t FileListCount(const void* block, std::size_t size) {
   if (!block || size < kFileListHeaderSize) return -1;
   const auto* bytes = static_cast<const unsigned char*>(block);

@@ -38,16 +38,14 @@ std::size_t BoundedTextLength(const void* bytes, std::size_t size);
 // The same for 16-bit characters: whole characters before the first NUL one.
 std::size_t BoundedWideTextLength(const void* units, std::size_t size);
 
-// Whether a file list as the platform hands it over (a 20-byte header whose
-// first word is the offset of the list and whose fifth word is non-zero for
-// 16-bit characters; then NUL-terminated paths ending in an empty one) lies
-// wholly inside its `size` bytes. Another program builds the block, so the
-// list is checked before any path is read out of it.
+// The number of paths in a file list as the platform hands it over (a 20-byte
+// header whose first word is the offset of the list and whose fifth word is
+// non-zero for 16-bit characters; then NUL-terminated paths ending in an empty
+// one); -1 when the list does not lie wholly inside its `size` bytes. Another
+// program builds the block, so the list is checked before any path is read out
+// of it, and only paths the count covers may be asked of the platform: asked
+// past the last one, its reader looks beyond the list's end.
 inline constexpr std::size_t kFileListHeaderSize = 20;
-bool FileListIsWhole(const void* block, std::size_t size);
-// The number of paths in such a list, -1 when it is not whole. Only paths the
-// count covers may be asked of the platform: asked past the last one, its
-// reader looks beyond the list's end.
 std::int64_t FileListCount(const void* block, std::size_t size);
 
 // The files event's text: one path alone; two or more each followed by CR LF;

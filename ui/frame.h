@@ -30,9 +30,4 @@ void LoadWindow(WindowId window);
 // Runs the message loop while a program window exists; returns at once when none does.
 void RunMessageLoop();
 
-// The executable's folder and file name as the runtime split them (valid after
-// InitializeProgram).
-const char* ProgramFolder();
-const char* ProgramFileName();
-
 }  // namespace bv

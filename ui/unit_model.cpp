@@ -37,7 +37,6 @@ struct ProgramWindow {
 };
 
 std::vector<ProgramWindow> g_windows;
-EventSource g_source;
 void (*g_last_window_gone)() = nullptr;
 
 // The unit being rebuilt: its own gone report is the old native window's and
@@ -97,20 +96,31 @@ UnitSlot& SlotForAccess(WindowId window, UnitId unit, ProgramWindow** owner = nu
 
 // ---- Conversions ------------------------------------------------------------------
 
-enum class Conv { Int, Wide, Logical, Data, MousePointer, Font, Text };
+enum class Conv { Int, Wide, Logical, ByteSet, Font, Text };
+
+// How each property type code converts. The bare numbers are codes no unit
+// type here uses: they mean nothing beyond their conversion. Any code not
+// listed, 1005 included, converts as a text.
+struct ConversionRow {
+  Conv conv;
+  std::int32_t codes[6];  // 0 after the last
+};
+constexpr ConversionRow kConversions[] = {
+    {Conv::Int, {kPropTypeInt, kPropTypeChoice, kPropTypeColour, 1014, 1015, 1017}},
+    {Conv::Wide, {kPropTypeWide, 1004}},
+    {Conv::Logical, {kPropTypeLogical}},
+    {Conv::ByteSet, {kPropTypeData, 1010, kPropTypeMousePointer, 1012, 1023, 1024}},
+    {Conv::Font, {kPropTypeFont}},
+};
 
 Conv ConvOf(std::int32_t code) {
-  switch (code) {
-    case kPropTypeInt: case kPropTypeChoice: case kPropTypeColour:
-    case kPropTypeInt1014: case kPropTypeInt1015: case kPropTypeInt1017: return Conv::Int;
-    case kPropTypeWide: case kPropTypeWide1004: return Conv::Wide;
-    case kPropTypeLogical: return Conv::Logical;
-    case kPropTypeData: case kPropTypeData1010: case kPropTypeData1012:
-    case kPropTypeData1023: case kPropTypeData1024: return Conv::Data;
-    case kPropTypeMousePointer: return Conv::MousePointer;
-    case kPropTypeFont: return Conv::Font;
-    default: return Conv::Text;
+  for (const ConversionRow& row : kConversions) {
+    for (std::int32_t listed : row.codes) {
+      if (listed == 0) break;
+      if (listed == code) return row.conv;
+    }
   }
+  return Conv::Text;
 }
 
 std::int32_t PropertyTypeOf(const UnitTypeRecord& type, std::int32_t index) {
@@ -127,8 +137,7 @@ ValueRecord FromRaw(std::int32_t code, const RawProperty& raw) {
     case Conv::Int: return ValueRecord::Int(static_cast<std::int32_t>(raw.word));
     case Conv::Wide: return ValueRecord::Long(static_cast<std::int64_t>(raw.word));
     case Conv::Logical: return ValueRecord::Bool(raw.word == 1);
-    case Conv::Data:
-    case Conv::MousePointer: return ByteSetResult(raw.data, raw.size);
+    case Conv::ByteSet: return ByteSetResult(raw.data, raw.size);
     case Conv::Font: {
       std::uint8_t record[up::kFontRecordSize] = {};
       if (raw.data && raw.size > 0) {
@@ -170,7 +179,7 @@ void Rebuild(ProgramWindow& w, UnitSlot& slot) {
   // A window's rebuild would take all its units with it; no window property
   // asks for one.
   if (IsWindowSlot(w, &slot)) return;
-  const UnitCreateFn create = OpsOf(*slot.type).create;
+  const UnitCreateFn create = slot.type->ops.create;
   if (!create) return;
 
   BlockEvents();
@@ -240,6 +249,8 @@ ValueRecord ReadCommon(const UnitSlot& slot, std::int32_t number) {
   return {};
 }
 
+void SetFlag(std::uint32_t& flags, std::uint32_t flag, bool on) { flags = on ? flags | flag : flags & ~flag; }
+
 void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) {
   void* native = LiveNative(slot);
   CommonState& s = slot.stored;
@@ -260,19 +271,11 @@ void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) 
       Store(s.tag, CopyText(value.type == kTypeText ? value.AsText() : nullptr));
       break;
     case kPropVisible:
-      if (value.AsBool()) {
-        s.flags |= kUnitVisible;
-      } else {
-        s.flags &= ~kUnitVisible;
-      }
+      SetFlag(s.flags, kUnitVisible, value.AsBool());
       if (native && !(slot.type->flags & kTypeNeverShown)) up::NativeShow(native, value.AsBool());
       break;
     case kPropDisabled:
-      if (value.AsBool()) {
-        s.flags |= kUnitDisabled;
-      } else {
-        s.flags &= ~kUnitDisabled;
-      }
+      SetFlag(s.flags, kUnitDisabled, value.AsBool());
       if (native) up::NativeEnable(native, !value.AsBool());
       break;
     case kPropMousePointer: {
@@ -288,16 +291,15 @@ void WriteCommon(UnitSlot& slot, std::int32_t number, const ValueRecord& value) 
 // ---- Events --------------------------------------------------------------------------
 
 // Finds the bound handler, with the fatal errors of a wrong event source.
-// Null when the event is unbound. `unit` comes back as the unit's identifier.
-EventHandler HandlerFor(WindowId window, UnitId* unit, std::int32_t event) {
+// Null when the event is unbound.
+EventHandler HandlerFor(WindowId window, UnitId unit, std::int32_t event) {
   ProgramWindow* w = FindWindow(window);
   if (!w) FatalRuntimeError(texts::kNoEventWindow, 0);
-  UnitSlot* s = FindSlot(*w, *unit);
+  UnitSlot* s = FindSlot(*w, unit);
   if (!s) FatalRuntimeError(texts::kNoEventUnit, 0);
   if (!s->type || !(s->type->flags & kTypeEventBits)) FatalRuntimeError(texts::kInvalidEventUnit, 0);
   const UnitId id = s->tmpl->id;
   const bool is_window = IsWindowSlot(*w, s);
-  *unit = id;
   for (const Binding& b : w->bindings) {
     if (b.event != event) continue;
     if (b.unit == id || (is_window && b.unit == 0)) return b.handler;
@@ -305,21 +307,20 @@ EventHandler HandlerFor(WindowId window, UnitId* unit, std::int32_t event) {
   return nullptr;
 }
 
-std::int32_t Dispatch(WindowId window, UnitId unit, EventHandler handler, const EventCall& call) {
-  g_source = {window, unit};
-  handler(call);
-  g_source.window = 0;
-  return 1;
-}
+// Argument types that the typed record carries in both words besides the
+// 8-byte value types: system type 8, and references to units of core unit
+// type 3 (window and unit identifier).
+constexpr TypeCode kTwoWordSystemType = 0x80000008;
+constexpr TypeCode kTwoWordUnitType = UnitTypeCode(kCoreLibrary, 3);
 
 std::uint64_t TypedArgument(TypedEventArg& arg) {
   if (arg.flags & kArgByReference) return reinterpret_cast<std::uintptr_t>(&arg.value);
   const std::uint64_t wide = (static_cast<std::uint64_t>(arg.high) << 32) | arg.value;
   if (arg.flags & kArgTwoWords) return wide;
   switch (arg.type) {
-    case 0x00010003:
+    case kTwoWordUnitType:
+    case kTwoWordSystemType:
     case kTypeDateTime:
-    case 0x80000008:
     case kTypeLong:
     case kTypeDouble:
       return wide;
@@ -371,15 +372,6 @@ std::intptr_t PumpAndUnblockService(std::intptr_t, std::intptr_t) {
 
 // ---- Unit types ----------------------------------------------------------------------
 
-UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op) {
-  switch (op) {
-    case kUnitOpCreate: return reinterpret_cast<UnitOpFn>(ops.create);
-    case kUnitOpWrite: return reinterpret_cast<UnitOpFn>(ops.write);
-    case kUnitOpRead: return reinterpret_cast<UnitOpFn>(ops.read);
-    default: return nullptr;
-  }
-}
-
 const UnitTypeRecord* FindUnitType(TypeCode code) {
   for (int i = 0; i < g_type_count; ++i)
     if (g_types[i]->code == code) return g_types[i];
@@ -428,7 +420,6 @@ void ReleaseProgramWindows() {
   for (ProgramWindow& w : g_windows)
     for (UnitSlot& s : w.units) ClearStored(s.stored);
   g_windows.clear();
-  g_source = {};
   g_rebuild.active = false;
 }
 
@@ -493,27 +484,25 @@ void RegisterUnitServices() {
 
 std::int32_t RaiseEvent(PlainEventRecord* record) {
   if (EventsBlocked()) return 0;
-  UnitId unit = record->unit;
-  EventHandler handler = HandlerFor(record->window, &unit, static_cast<std::int32_t>(record->event));
+  EventHandler handler = HandlerFor(record->window, record->unit, static_cast<std::int32_t>(record->event));
   if (!handler) return 0;
   EventCall call;
   call.argc = record->argc < 5 ? static_cast<std::int32_t>(record->argc) : 5;
   for (std::int32_t i = 0; i < call.argc; ++i) call.args[i] = record->args[i];
-  return Dispatch(record->window, unit, handler, call);
+  handler(call);
+  return 1;
 }
 
 std::int32_t RaiseTypedEvent(TypedEventRecord* record) {
   if (EventsBlocked()) return 0;
-  UnitId unit = record->unit;
-  EventHandler handler = HandlerFor(record->window, &unit, static_cast<std::int32_t>(record->event));
+  EventHandler handler = HandlerFor(record->window, record->unit, static_cast<std::int32_t>(record->event));
   if (!handler) return 0;
   EventCall call;
   call.argc = record->argc < 12 ? static_cast<std::int32_t>(record->argc) : 12;
   for (std::int32_t i = 0; i < call.argc; ++i) call.args[i] = TypedArgument(record->args[i]);
-  return Dispatch(record->window, unit, handler, call);
+  handler(call);
+  return 1;
 }
-
-EventSource CurrentEventSource() { return g_source; }
 
 // ---- Properties --------------------------------------------------------------------------
 
@@ -523,7 +512,7 @@ ValueRecord ReadUnitProperty(WindowId window, UnitId unit, std::int32_t number, 
   if (number < kFirstTypeProperty) return ReadCommon(slot, number);
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  const UnitReadFn read = OpsOf(*slot.type).read;
+  const UnitReadFn read = slot.type->ops.read;
   RawProperty raw = read ? read(slot.live, index) : RawProperty{};
   return FromRaw(PropertyTypeOf(*slot.type, index), raw);
 }
@@ -539,7 +528,7 @@ void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::i
   }
   if (!slot.live) FatalRuntimeError(texts::kWindowNotLoaded, 0);
   const std::int32_t index = number - kFirstTypeProperty;
-  const UnitWriteFn write = OpsOf(*slot.type).write;
+  const UnitWriteFn write = slot.type->ops.write;
   if (!write) return;
 
   RawProperty raw;
@@ -548,8 +537,7 @@ void WriteUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::i
     case Conv::Int: raw.word = value.value; break;
     case Conv::Wide: raw.word = value.Wide(); break;
     case Conv::Logical: raw.word = value.value != 0 ? 1 : 0; break;
-    case Conv::Data:
-    case Conv::MousePointer: BytesOf(value, &raw.data, &raw.size); break;
+    case Conv::ByteSet: BytesOf(value, &raw.data, &raw.size); break;
     case Conv::Font: {
       const void* data;
       std::int32_t size;

@@ -1,7 +1,7 @@
 // The unit model: the program's windows and their units, how the logic reads
 // and writes unit properties by number, and how units raise events that reach
 // the handlers bound in the window template. Portable: native windows are
-// reached only through UnitObject and the unit types' operations.
+// reached only through the unit types' operations and ui/unit_platform.h.
 //
 // Identity. A unit is named by (window identifier, unit identifier); the
 // window itself is the first unit of its window, and unit identifier 0 also
@@ -93,26 +93,18 @@ inline constexpr std::uint32_t kTypeNeverShown = 0x8000;
 inline constexpr std::uint32_t kTypeEventBits = 0x44;
 
 // The type code of a type-specific property decides how its raw value
-// converts to and from a program value. Codes that convert alike are still
-// distinct codes; one not listed here converts as a text.
+// converts to and from a program value (the table of conversions is the
+// model's, unit_model.cpp). The codes the unit types here use:
 enum PropertyType : std::int32_t {
   kPropTypeInt = 1000,
   kPropTypeChoice = 1001,        // one of a few numbered choices
   kPropTypeWide = 1002,          // 8-byte value: value word and high word
   kPropTypeLogical = 1003,       // true exactly for raw 1; written as 1 for any non-zero
-  kPropTypeWide1004 = 1004,
   kPropTypeText = 1005,
   kPropTypeColour = 1006,        // 0x00BBGGRR, or kColour3dFace
   kPropTypeData = 1009,          // a byte set of the raw bytes (pictures and the like)
-  kPropTypeData1010 = 1010,
   kPropTypeMousePointer = 1011,  // a byte set of the pointer's data
-  kPropTypeData1012 = 1012,
   kPropTypeFont = 1013,          // the 60-byte logical-font record
-  kPropTypeInt1014 = 1014,
-  kPropTypeInt1015 = 1015,
-  kPropTypeInt1017 = 1017,
-  kPropTypeData1023 = 1023,
-  kPropTypeData1024 = 1024,
 };
 
 // A raw property value as a unit type's read and write operations exchange it.
@@ -147,29 +139,13 @@ using UnitWriteFn = bool (*)(UnitObject* unit, std::int32_t index, const RawProp
 // Reads type-specific property `index` (number - 8).
 using UnitReadFn = RawProperty (*)(UnitObject* unit, std::int32_t index);
 
-// The typed face of a unit type: how C++ code creates its units and reads and
-// writes their own properties.
+// The unit type's interface function: its operations 1 (create), 6 (read) and
+// 4 (write), as typed members rather than handed out by number.
 struct UnitTypeOps {
   UnitCreateFn create = nullptr;
   UnitReadFn read = nullptr;
   UnitWriteFn write = nullptr;
 };
-
-// The contract's face of a unit type: an interface function that hands out
-// the type's operations by number, null for a number the type does not serve.
-inline constexpr std::int32_t kUnitOpCreate = 1;
-inline constexpr std::int32_t kUnitOpWrite = 4;
-inline constexpr std::int32_t kUnitOpRead = 6;
-using UnitOpFn = void (*)();
-using UnitInterfaceFn = UnitOpFn (*)(std::int32_t op);
-
-// Operation `op` of `ops` as the contract hands it out.
-UnitOpFn UnitOpByNumber(const UnitTypeOps& ops, std::int32_t op);
-// The interface function of a type whose typed face is `Ops`.
-template <const UnitTypeOps& Ops>
-UnitOpFn UnitInterface(std::int32_t op) {
-  return UnitOpByNumber(Ops, op);
-}
 
 struct UnitTypeRecord {
   const char* name;                      // "window", "EditBox", ...
@@ -177,21 +153,11 @@ struct UnitTypeRecord {
   std::uint32_t flags;
   const std::int32_t* property_types;    // PropertyType of each type-specific property, from number 8
   std::int32_t property_count;
-  UnitInterfaceFn interface_fn;          // the contract's face, handed out to units
-  UnitTypeOps ops;                       // the typed face C++ code calls
+  UnitTypeOps ops;
 };
 
-// A type record whose interface function is derived from its typed face, so
-// the two faces cannot disagree. Every record is made this way.
-template <const UnitTypeOps& Ops>
-constexpr UnitTypeRecord TypedUnitType(const char* name, TypeCode code, std::uint32_t flags,
-                                       const std::int32_t* property_types, std::int32_t property_count) {
-  return {name, code, flags, property_types, property_count, &UnitInterface<Ops>, Ops};
-}
-
-inline const UnitTypeOps& OpsOf(const UnitTypeRecord& type) { return type.ops; }
-
-// The unit types the program knows (a table of data; see unit_types).
+// The unit types the program knows, by type code; the frame registers them at
+// start. A second record with the same code replaces the first.
 const UnitTypeRecord* FindUnitType(TypeCode code);
 void RegisterUnitType(const UnitTypeRecord* record);
 
@@ -276,12 +242,6 @@ struct alignas(8) TypedEventRecord {
 std::int32_t RaiseEvent(PlainEventRecord* record);
 std::int32_t RaiseTypedEvent(TypedEventRecord* record);
 
-struct EventSource {
-  WindowId window = 0;  // 0 while no handler runs
-  UnitId unit = 0;
-};
-EventSource CurrentEventSource();
-
 // ---- Program windows --------------------------------------------------------------
 
 // Makes the templates the program's windows and binds every event binding to
@@ -324,7 +284,8 @@ void SetLastWindowGoneHook(void (*hook)());
 
 // ---- Properties ---------------------------------------------------------------------
 
-// Reads property `number`; `part` selects a part of a font value (-1: all).
+// Reads property `number`. `part` (a part of a font value; the logic passes -1,
+// the whole) is ignored: every value is read whole (ui/unit_offer.h).
 // Returns the value in its program type (type word set); texts, byte sets and
 // font records are new allocations owned by the caller; an empty text is null.
 ValueRecord ReadUnitProperty(WindowId window, UnitId unit, std::int32_t number, std::int32_t part);

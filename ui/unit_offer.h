@@ -1,6 +1,7 @@
-// The runtime's offer to units: everything a unit type, built in or brought by
-// a library, may call on the runtime. This program's own units use only part
-// of it; the rest stays because a unit relies on the whole of it.
+// Contract surface this program never reaches: what a unit type, built in or
+// brought by a library, and the logic may call on the runtime. This program's
+// own code uses only part of it; the rest stays because a caller relies on the
+// whole of it.
 //
 //   Services by number, through RuntimeService (runtime/service.h):
 //     2023 to 2028  release an array, allocate, release, reallocate, fatal
@@ -13,6 +14,11 @@
 //   Idle callbacks: run by the message loop while the unit's window exists.
 //   Modal restore: destroying a window gives back the enabled state of the
 //     windows its modal showing disabled (CarryOutDestroy, ui/window_unit.h).
+//   Ending from another thread: the end request goes to the main thread
+//     through the frame's hidden window, and the end sequence runs there
+//     (RunEndSequence, ui/win/frame.cpp).
+//   The part argument of ReadUnitProperty and WriteUnitProperty: taken and
+//     ignored, as every value is read and written whole (ui/unit_model.h).
 #pragma once
 
 namespace bv {

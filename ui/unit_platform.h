@@ -31,8 +31,6 @@ void NativePlaceAfter(void* native, void* sibling);
 // Whether `native` or one of its descendants has the keyboard focus.
 bool NativeHasFocus(void* native);
 void NativeFocus(void* native);
-// Whether `native` has child windows.
-bool NativeHasChildren(void* native);
 
 // Processes the thread's waiting messages, stopping before a quit request and
 // after a bounded number, so that a window posting to itself cannot hold the

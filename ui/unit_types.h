@@ -76,9 +76,11 @@ struct EditBoxTypeData {
 };
 
 // ---- Label ----------------------------------------------------------------------
+enum LabelEffect : std::int32_t { kEffectPlain = 0, kEffectRaised = 1, kEffectSunken = 2, kEffectShadow = 3 };
+
 struct LabelTypeData {
   const char* caption = nullptr;
-  std::int32_t effect = 0;  // 0 plain; 1 raised, 2 sunken, 3 shadow
+  std::int32_t effect = kEffectPlain;
   std::int32_t border = kBorderNone;
   const FontRecord* font = nullptr;
   std::uint32_t text_colour = kColourBlack;
@@ -90,9 +92,11 @@ struct LabelTypeData {
 };
 
 // ---- Button ---------------------------------------------------------------------
+enum ButtonKind : std::int32_t { kButtonOrdinary = 0, kButtonDefault = 1 };
+
 struct ButtonTypeData {
   const std::uint8_t* picture = nullptr;  // byte set
-  std::int32_t kind = 0;                  // 0 ordinary, 1 default button
+  std::int32_t kind = kButtonOrdinary;
   const char* caption = nullptr;
   std::int32_t alignment = kAlignCentre;
   std::int32_t vertical_alignment = kAlignCentre;
@@ -130,6 +134,8 @@ extern const std::int32_t kEditBoxPropertyTypes[edit_prop::kCount];
 extern const std::int32_t kLabelPropertyTypes[label_prop::kCount];
 extern const std::int32_t kButtonPropertyTypes[button_prop::kCount];
 
+// The flags words of the core types. The model reads only kTypeNeverShown and
+// kTypeEventBits of them: none of these types is never shown; all raise events.
 inline constexpr std::uint32_t kWindowTypeFlags = 0x800000D0;
 inline constexpr std::uint32_t kEditBoxTypeFlags = 0x80000040;
 inline constexpr std::uint32_t kLabelTypeFlags = 0x84012040;

@@ -57,8 +57,9 @@ bool ReferencePaths(const std::uint8_t* block, std::size_t size, std::vector<std
 void CheckRawBlock(const std::uint8_t* data, std::size_t size) {
   auto block = Exact(data, size);
   std::vector<std::string> paths;
-  if (bv::FileListIsWhole(block.get(), size) != ReferencePaths(block.get(), size, &paths))
-    Fail("FileListIsWhole differs from the plain walk", size);
+  const std::int64_t count = bv::FileListCount(block.get(), size);
+  if ((count >= 0) != ReferencePaths(block.get(), size, &paths) || (count >= 0 && count != std::int64_t(paths.size())))
+    Fail("FileListCount differs from the plain walk", size);
 
   const std::size_t n = bv::BoundedTextLength(block.get(), size);
   if (n > size) Fail("text length beyond the block", size);
@@ -102,13 +103,14 @@ void CheckBuiltList(const std::uint8_t* data, std::size_t size) {
   list += std::string(unit, '\0');
 
   auto block = Exact(reinterpret_cast<const std::uint8_t*>(list.data()), list.size());
-  if (!bv::FileListIsWhole(block.get(), list.size())) Fail("a whole list was refused", list.size());
+  if (bv::FileListCount(block.get(), list.size()) != std::int64_t(paths.size()))
+    Fail("a whole list was refused or miscounted", list.size());
   std::vector<std::string> back;
   if (!ReferencePaths(block.get(), list.size(), &back) || back != paths) Fail("paths do not read back", list.size());
   // Without its last unit the list runs past its block.
   for (std::size_t cut = list.size() - 1; cut + unit >= list.size() && cut > 0; --cut) {
     auto shorter = Exact(block.get(), cut);
-    if (bv::FileListIsWhole(shorter.get(), cut)) Fail("a cut list was taken as whole", cut);
+    if (bv::FileListCount(shorter.get(), cut) >= 0) Fail("a cut list was taken as whole", cut);
   }
 
   // The files event's text: one path alone, more each followed by CR LF.

@@ -16,6 +16,7 @@
 #include "runtime/program.h"
 #include "runtime/value.h"
 #include "tests/native/support/recording_commands.h"
+#include "ui/drag_drop_library.h"
 #include "ui/main_window.h"
 #include "ui/posix/fake_native.h"
 #include "ui/unit_model.h"
@@ -98,14 +99,12 @@ RawProperty ReadText(UnitObject* unit, std::int32_t index) {
 }
 
 constexpr UnitTypeOps kTextUnitOps{CreateTextUnit, ReadText, WriteText};
-const std::int32_t kDropTargetPropertyTypes[4] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
-                                                  kPropTypeLogical};
 const UnitTypeRecord kTypes[] = {
-    TypedUnitType<kTextUnitOps>("window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount),
-    TypedUnitType<kTextUnitOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount),
-    TypedUnitType<kTextUnitOps>("Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount),
-    TypedUnitType<kTextUnitOps>("Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount),
-    TypedUnitType<kTextUnitOps>("DropTarget", kUnitDropTarget, 0x80008040, kDropTargetPropertyTypes, 4),
+    {"window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount, kTextUnitOps},
+    {"EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount, kTextUnitOps},
+    {"Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount, kTextUnitOps},
+    {"Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount, kTextUnitOps},
+    {"DropTarget", kUnitDropTarget, kDropTargetTypeFlags, kDropTargetPropertyTypes, kDropKindCount, kTextUnitOps},
 };
 
 // ---- Fixture ----------------------------------------------------------------------

@@ -105,12 +105,10 @@ RawProperty ReadFake(UnitObject* unit, std::int32_t index) {
 }
 
 constexpr UnitTypeOps kFakeOps{CreateFake, ReadFake, WriteFake};
-const UnitTypeRecord kFakeWindowType = TypedUnitType<kFakeOps>("window", kUnitWindow, 0x800000D0, kWindowTypes, 1);
-const UnitTypeRecord kFakeLabelType = TypedUnitType<kFakeOps>("Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount);
-const UnitTypeRecord kMuteType =
-    TypedUnitType<kFakeOps>("Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount);
-const UnitTypeRecord kHiddenType =
-    TypedUnitType<kFakeOps>("DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount);
+const UnitTypeRecord kFakeWindowType = {"window", kUnitWindow, 0x800000D0, kWindowTypes, 1, kFakeOps};
+const UnitTypeRecord kFakeLabelType = {"Label", kUnitLabel, 0x84012040, kLabTypes, kLabCount, kFakeOps};
+const UnitTypeRecord kMuteType = {"Mute", UnitTypeCode(0, 20), 0x80000010, kLabTypes, kLabCount, kFakeOps};
+const UnitTypeRecord kHiddenType = {"DropTarget", kUnitDropTarget, 0x80008040, kLabTypes, kLabCount, kFakeOps};
 
 const UnitTemplate kUnits[] = {
     {kWinUnit, "w", kUnitWindow, 100, 100, 400, 300, kUnitVisible, 0, nullptr, nullptr, 0},
@@ -125,14 +123,12 @@ const UnitTemplate kUnits[] = {
 struct Seen {
   int calls = 0;
   EventCall call;
-  EventSource source;
 };
 Seen g_seen;
 
 void Record(const EventCall& call) {
   ++g_seen.calls;
   g_seen.call = call;
-  g_seen.source = CurrentEventSource();
 }
 // Replaces the caller's text variable, as a handler of a by-reference text may.
 void ReplaceText(const EventCall& call) {
@@ -443,18 +439,6 @@ TEST_F(UnitModelDeathTest, WrongEventSourcesAreFatal) {
   EXPECT_EXIT(RaiseTypedEvent(&mute), ::testing::ExitedWithCode(255), Says(texts::kInvalidEventUnit));
 }
 
-// ---- The two faces of a unit type -----------------------------------------------------------
-
-TEST(UnitTypeFaces, InterfaceFunctionHandsOutTheTypedOpsByOperationNumber) {
-  const UnitInterfaceFn fn = kFakeLabelType.interface_fn;
-  ASSERT_NE(fn, nullptr);
-  EXPECT_EQ(fn(kUnitOpCreate), reinterpret_cast<UnitOpFn>(CreateFake));
-  EXPECT_EQ(fn(kUnitOpWrite), reinterpret_cast<UnitOpFn>(WriteFake));
-  EXPECT_EQ(fn(kUnitOpRead), reinterpret_cast<UnitOpFn>(ReadFake));
-  for (std::int32_t op : {-1, 0, 2, 3, 5, 7}) EXPECT_EQ(fn(op), nullptr) << "operation " << op;
-  EXPECT_EQ(kFakeLabelType.ops.read, ReadFake);
-}
-
 // ---- Events ---------------------------------------------------------------------------------
 
 TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
@@ -475,15 +459,12 @@ TEST_F(UnitModel, BlockedAndUnboundEventsRunNothing) {
   EXPECT_EQ(g_seen.calls, 1);
 }
 
-TEST_F(UnitModel, HandlerSeesItsSourceWhichIsForgottenAfter) {
+TEST_F(UnitModel, WindowEventsReachTheHandlerByUnitZeroOrTheWindowsOwnId) {
   PlainEventRecord created{kWin, 0, window_event::kCreated, 2, {7, 0xFFFFFFFF}};
   EXPECT_EQ(RaiseEvent(&created), 1);
-  EXPECT_EQ(g_seen.source.window, kWin);
-  EXPECT_EQ(g_seen.source.unit, kWinUnit) << "unit 0 names the window";
   EXPECT_EQ(g_seen.call.argc, 2);
   EXPECT_EQ(g_seen.call.args[0], 7u);
   EXPECT_EQ(g_seen.call.args[1], 0xFFFFFFFFu);
-  EXPECT_EQ(CurrentEventSource().window, 0u);
   PlainEventRecord by_own_id{kWin, kWinUnit, window_event::kCreated, 0};
   EXPECT_EQ(RaiseEvent(&by_own_id), 1);
 }
@@ -504,18 +485,22 @@ TEST_F(UnitModel, TypedByReferenceTextCanBeReplacedByTheHandler) {
 }
 
 TEST_F(UnitModel, TypedArgumentsPassByTypeCode) {
-  TypedEventRecord ev{kWin, kLab, 0, 5};
+  TypedEventRecord ev{kWin, kLab, 0, 7};
   ev.args[0] = {0x1FF, 0, kTypeByte, 0};
   ev.args[1] = {0x18000, 0, kTypeShort, 0};
   ev.args[2] = {1, 2, kTypeLong, 0};
   ev.args[3] = {3, 4, kTypeInt, 0};
   ev.args[4] = {5, 6, kTypeInt, kArgTwoWords};
+  ev.args[5] = {7, 8, UnitTypeCode(kCoreLibrary, 3), 0};
+  ev.args[6] = {9, 10, 0x80000008, 0};
   EXPECT_EQ(RaiseTypedEvent(&ev), 1);
   EXPECT_EQ(g_seen.call.args[0], 0xFFu);
   EXPECT_EQ(g_seen.call.args[1], 0xFFFF8000u) << "short sign-extended to a word";
   EXPECT_EQ(g_seen.call.args[2], 0x200000001u);
   EXPECT_EQ(g_seen.call.args[3], 3u) << "high word of a plain integer ignored";
   EXPECT_EQ(g_seen.call.args[4], 0x600000005u);
+  EXPECT_EQ(g_seen.call.args[5], 0x800000007u) << "a unit reference of core type 3 in both words";
+  EXPECT_EQ(g_seen.call.args[6], 0xA00000009u);
 }
 
 // Texts, byte sets, subroutines and arrays travel as pointers; on a 64-bit

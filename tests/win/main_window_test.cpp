@@ -249,9 +249,10 @@ TEST(MainWindowTexts, ReadWideTheyAreTheChineseTextsInChineseFonts) {
   auto f = log.Facts();
   for (const auto& shown : kShownTexts) {
     EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
-    if (shown.unit != bv::kMainWindowUnit)
+    if (shown.unit != bv::kMainWindowUnit) {
       EXPECT_EQ(f[std::string(shown.name) + "_charset"], std::to_string(GB2312_CHARSET))
           << shown.name << " under code page " << f["code_page"];
+    }
   }
 }
 

@@ -73,7 +73,7 @@ TEST_F(UnitModelWin, VisibleIsTheUnitsOwnFlagAndDisabledFollowsTheNativeState) {
 TEST_F(UnitModelWin, FontOfAUnitWithoutOneIsTheDefaultGuiFont) {
   static const std::int32_t kFontProperty[1] = {1013};
   static const bv::UnitTypeRecord kFontLabel =
-      bv::TypedUnitType<bvtest::kFakeUnitOps>("Label", bv::kUnitLabel, 0x84012040, kFontProperty, 1);
+      {"Label", bv::kUnitLabel, 0x84012040, kFontProperty, 1, bvtest::kFakeUnitOps};
   DestroyWindow(Native(0));
   bv::RegisterUnitType(&kFontLabel);
   bv::InstallProgramWindows(bvtest::kFakeWindows, 1, nullptr, 0);

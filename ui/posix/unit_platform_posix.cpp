@@ -23,7 +23,7 @@ std::set<FakeNative*>& Live() {
   static std::set<FakeNative*> live;
   return live;
 }
-// Stacking order per parent (null: top-level records).
+// Every record in stacking order; among siblings the first is on top.
 std::vector<FakeNative*>& Order() {
   static std::vector<FakeNative*> order;
   return order;
@@ -136,13 +136,6 @@ bool NativeHasFocus(void* native) {
 }
 void NativeFocus(void* native) {
   if (FakeNative* n = Get(native)) g_focus = n;
-}
-bool NativeHasChildren(void* native) {
-  FakeNative* n = Get(native);
-  if (!n) return false;
-  for (FakeNative* c : Order())
-    if (c->parent == n) return true;
-  return false;
 }
 
 void ProcessWaitingMessages() { ++g_pumps; }

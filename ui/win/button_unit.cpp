@@ -14,7 +14,7 @@ namespace {
 class ButtonUnit : public NativeUnit {
  public:
   std::string picture;  // raw bytes, kept and handed back
-  std::int32_t kind = 0;
+  std::int32_t kind = kButtonOrdinary;
   std::string caption;
   std::int32_t alignment = kAlignCentre;
   std::int32_t vertical_alignment = kAlignCentre;
@@ -24,7 +24,7 @@ class ButtonUnit : public NativeUnit {
 
   DWORD LayoutStyles() const {
     DWORD style = BS_MULTILINE;
-    style |= kind == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    style |= kind == kButtonDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     style |= alignment == kAlignNear ? BS_LEFT : alignment == kAlignFar ? BS_RIGHT : BS_CENTER;
     style |= vertical_alignment == kAlignNear ? BS_TOP : vertical_alignment == kAlignFar ? BS_BOTTOM : BS_VCENTER;
     return style;
@@ -46,15 +46,10 @@ class ButtonUnit : public NativeUnit {
 };
 
 UnitObject* CreateButton(const UnitCreateInfo& info) {
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
   ButtonTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const ButtonTypeData*>(info.data);
-  auto* unit = new ButtonUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<ButtonUnit>(info);
   if (data.picture)
     unit->picture.assign(reinterpret_cast<const char*>(ByteSetData(data.picture)), ByteSetLength(data.picture));
   unit->kind = data.kind;
@@ -65,9 +60,7 @@ UnitObject* CreateButton(const UnitCreateInfo& info) {
     unit->has_font = true;
     unit->font = *data.font;
   }
-  const CommonState& c = *info.common;
-  HWND h = CreateWindowExW(0, L"BUTTON", wide::Wide(unit->caption.c_str()).c_str(), CommonChildStyles(c) | unit->LayoutStyles(), c.left,
-                           c.top, c.width, c.height, parent->hwnd(), ChildId(info.unit), ModuleInstance(), nullptr);
+  HWND h = CreateChildWindow(info, L"BUTTON", wide::Wide(unit->caption.c_str()).c_str(), unit->LayoutStyles(), 0);
   if (!h) {
     delete unit;
     return nullptr;
@@ -111,11 +104,9 @@ RawProperty ReadButtonProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kButtonOps{CreateButton, ReadButtonProperty, WriteButtonProperty};
-
 }  // namespace
 
-const UnitTypeRecord kButtonType = TypedUnitType<kButtonOps>("Button", kUnitButton, kButtonTypeFlags,
-                                                             kButtonPropertyTypes, button_prop::kCount);
+const UnitTypeRecord kButtonType = {"Button", kUnitButton, kButtonTypeFlags, kButtonPropertyTypes, button_prop::kCount,
+                                    {CreateButton, ReadButtonProperty, WriteButtonProperty}};
 
 }  // namespace bv::win

@@ -1,5 +1,5 @@
 // The core library's unit types this program uses: window, EditBox, Label and
-// Button, each a record of data with its interface function.
+// Button, each a record of data with its operations.
 #pragma once
 
 #include "ui/unit_model.h"

@@ -65,9 +65,16 @@ bool GetText(IDataObject* data, std::string* out) {
   return GetWideText(data, CF_UNICODETEXT, out) || GetTextBytes(data, CF_TEXT, out);
 }
 
-CLIPFORMAT WideUrlFormat() {
-  static const CLIPFORMAT format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocatorW"));
-  return format;
+// The formats that programs register by name.
+struct NamedFormats {
+  static CLIPFORMAT Named(const wchar_t* name) { return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name)); }
+  CLIPFORMAT html = Named(L"HTML Format");
+  CLIPFORMAT url = Named(L"UniformResourceLocator");
+  CLIPFORMAT wide_url = Named(L"UniformResourceLocatorW");
+};
+const NamedFormats& Formats() {
+  static const NamedFormats formats;
+  return formats;
 }
 
 bool GetFilesText(IDataObject* data, std::string* out) {
@@ -116,17 +123,13 @@ void RaiseDropped(const UnitObject& unit, int kind, const std::string& bytes) {
 UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   bool accept[kDropKindCount];
   if (!ReadDropTargetData(info.data, info.data_size, accept)) return nullptr;
-  HWND parent = info.parent ? static_cast<HWND>(info.parent->native) : nullptr;
   win::WindowClassShape shape;
   shape.name = kClassName;
   shape.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
   shape.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  if (!parent || !win::EnsureWindowClass(shape)) return nullptr;
+  if (!win::EnsureWindowClass(shape)) return nullptr;
 
-  auto* unit = new DropTargetUnit();
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = &DropTargetType();
+  auto* unit = win::NewUnit<DropTargetUnit>(info);
   // A rebuilt unit keeps what was written into the one it replaces.
   if (auto* old = dynamic_cast<const DropTargetUnit*>(info.previous)) {
     for (int i = 0; i < kDropKindCount; ++i) accept[i] = old->accept[i];
@@ -134,14 +137,7 @@ UnitObject* CreateDropTarget(const UnitCreateInfo& info) {
   for (int i = 0; i < kDropKindCount; ++i) unit->accept[i] = accept[i];
 
   // Never visible: the window only anchors the unit to its window.
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  CommonState none{};
-  const CommonState& c = info.common ? *info.common : none;
-  if (c.flags & kUnitDisabled) style |= WS_DISABLED;
-  if (c.flags & kUnitFocusable) style |= WS_TABSTOP;
-  HWND hwnd = CreateWindowExW(0, kClassName, L"", style, c.left, c.top, c.width, c.height, parent,
-                              reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(info.unit)),
-                              win::ModuleInstance(), nullptr);
+  HWND hwnd = win::CreateChildWindow(info, kClassName, L"", 0, 0);
   if (!hwnd) {
     delete unit;
     return nullptr;
@@ -164,26 +160,15 @@ RawProperty ReadDropTarget(UnitObject* object, std::int32_t index) {
   return raw;
 }
 
-constexpr UnitTypeOps kDropTargetOps{CreateDropTarget, ReadDropTarget, WriteDropTarget};
-
-const std::int32_t kPropertyTypes[kDropKindCount] = {kPropTypeLogical, kPropTypeLogical, kPropTypeLogical,
-                                                      kPropTypeLogical};
-
-const UnitTypeRecord kDropTargetType = TypedUnitType<kDropTargetOps>("DropTarget", kUnitDropTarget, 0x80008040,
-                                                                     kPropertyTypes, kDropKindCount);
+const UnitTypeRecord kDropTargetType = {"DropTarget", kUnitDropTarget, kDropTargetTypeFlags, kDropTargetPropertyTypes,
+                                        kDropKindCount, {CreateDropTarget, ReadDropTarget, WriteDropTarget}};
 
 const LibraryInfo kLibrary = {nullptr};
 
 }  // namespace
 
-const UnitTypeRecord& DropTargetType() { return kDropTargetType; }
 void RegisterDropTargetType() { RegisterUnitType(&kDropTargetType); }
 const LibraryInfo& DragDropLibrary() { return kLibrary; }
-
-KestDropTarget* DropTargetOf(UnitObject* object) {
-  auto* unit = dynamic_cast<DropTargetUnit*>(object);
-  return unit ? &unit->kest : nullptr;
-}
 
 void RegisterDrop(ValueRecord* result, std::int32_t argc, const ValueRecord* args) {
   result->SetBool(false);
@@ -241,8 +226,6 @@ std::string HtmlToGbkText(const char* utf8, std::size_t n) {
 // ---- KestDropTarget --------------------------------------------------------------------
 
 KestDropTarget::KestDropTarget(DropTargetUnit* unit) : owner_(unit) {
-  url_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocator"));
-  html_format_ = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"HTML Format"));
   void* helper = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
                                  &helper)))
@@ -289,8 +272,9 @@ HRESULT KestDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWOR
   }
   if (data) {
     // Each kind in the order tested, with the formats that carry it (0: none).
+    const NamedFormats& named = Formats();
     const CLIPFORMAT order[kDropKindCount][2] = {
-        {CF_UNICODETEXT, CF_TEXT}, {CF_HDROP, 0}, {WideUrlFormat(), url_format_}, {html_format_, 0}};
+        {CF_UNICODETEXT, CF_TEXT}, {CF_HDROP, 0}, {named.wide_url, named.url}, {named.html, 0}};
     const int flag_of[kDropKindCount] = {kDropText, kDropFiles, kDropUrl, kDropHtml};
     bool tested = false, found = false;
     for (int i = 0; i < kDropKindCount && !found; ++i) {
@@ -347,6 +331,7 @@ HRESULT KestDropTarget::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* ef
 }
 
 void KestDropTarget::Deliver(IDataObject* data) {
+  const NamedFormats& named = Formats();
   std::string bytes;
   const bool* accept = owner_->accept;
   // False once a handler has destroyed the unit's window: the drop ends.
@@ -357,15 +342,15 @@ void KestDropTarget::Deliver(IDataObject* data) {
   if (accept[kDropText]) {
     // HTML on offer wins over its plain text, even when HTML is not accepted.
     std::string html;
-    if (!GetTextBytes(data, html_format_, &html) && GetText(data, &bytes)) {
+    if (!GetTextBytes(data, named.html, &html) && GetText(data, &bytes)) {
       if (!deliver(kDropText)) return;
     }
   }
-  if (accept[kDropHtml] && GetTextBytes(data, html_format_, &bytes)) {
+  if (accept[kDropHtml] && GetTextBytes(data, named.html, &bytes)) {
     bytes = HtmlToGbkText(bytes.data(), bytes.size());
     if (!deliver(kDropHtml)) return;
   }
-  if (accept[kDropUrl] && (GetWideText(data, WideUrlFormat(), &bytes) || GetTextBytes(data, url_format_, &bytes))) {
+  if (accept[kDropUrl] && (GetWideText(data, named.wide_url, &bytes) || GetTextBytes(data, named.url, &bytes))) {
     if (!deliver(kDropUrl)) return;
   }
   if (accept[kDropFiles] && GetFilesText(data, &bytes)) deliver(kDropFiles);

@@ -42,10 +42,6 @@ class KestDropTarget final : public IDropTarget {
   HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
 
   ULONG references() const { return refs_; }
-  bool accepting() const { return accepting_; }
-  bool has_drag_image() const { return helper_ != nullptr; }
-  CLIPFORMAT url_format() const { return url_format_; }
-  CLIPFORMAT html_format() const { return html_format_; }
 
  private:
   void Deliver(IDataObject* data);
@@ -54,9 +50,7 @@ class KestDropTarget final : public IDropTarget {
   DropTargetUnit* owner_;
   ULONG refs_ = 1;
   bool accepting_ = false;
-  IDropTargetHelper* helper_ = nullptr;
-  CLIPFORMAT url_format_ = 0;
-  CLIPFORMAT html_format_ = 0;
+  IDropTargetHelper* helper_ = nullptr;  // shows the drag image, where the platform has one
 };
 
 class DropTargetUnit final : public win::NativeUnit {
@@ -77,9 +71,6 @@ class DropTargetUnit final : public win::NativeUnit {
   void OnWindowGone() override;
   void FreeWhenUnused();
 };
-
-// The unit's IDropTarget (for tests, which play the platform's drag loop).
-KestDropTarget* DropTargetOf(UnitObject* unit);
 
 // Decodes the "HTML Format" bytes (UTF-8) into GBK with every no-break space
 // made a plain space; a character GBK has no form for becomes "?".

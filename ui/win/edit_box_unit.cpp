@@ -3,11 +3,11 @@
 // as the user has not edited the control since: the logic keeps markers and
 // whole batch files in edit boxes and cuts them byte for byte.
 //
-// A box whose own style is hidden keeps what is written back from the control
-// until it is shown or something works on its text: a multi-line control
-// without scroll bars wraps words, and re-measures a long line over and over
-// while it takes its text, so a dropped file of one long line froze the tool
-// for minutes in boxes nobody sees.
+// A box whose own style is hidden keeps what is written to it out of the
+// control until it is shown or something works on its text: a multi-line
+// control without scroll bars wraps words, and re-measures a long line over
+// and over while it takes its text, so a dropped file of one long line would
+// freeze the tool for minutes in boxes nobody sees.
 #include <windows.h>
 
 #include <algorithm>
@@ -42,10 +42,9 @@ class EditBoxUnit : public NativeUnit {
     if (back_brush) DeleteObject(back_brush);
   }
 
-  DWORD Styles(const CommonState& common) const {
+  DWORD Styles() const {
     DWORD style, ex_style;
     BorderStyles(props.border, &style, &ex_style);
-    style |= CommonChildStyles(common);
     if (props.multi_line) {
       style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
       if (props.scroll_bars & kScrollHorizontal) style |= WS_HSCROLL | ES_AUTOHSCROLL;
@@ -67,9 +66,8 @@ class EditBoxUnit : public NativeUnit {
     return ex_style;
   }
 
-  bool CreateNative(HWND parent, const CommonState& common) {
-    HWND h = CreateWindowExW(ExStyles(), L"EDIT", L"", Styles(common), common.left, common.top, common.width,
-                             common.height, parent, ChildId(unit_id), ModuleInstance(), nullptr);
+  bool CreateNative(const UnitCreateInfo& info) {
+    HWND h = CreateChildWindow(info, L"EDIT", L"", Styles(), ExStyles());
     if (!h) return false;
     Bind(h, true);
     SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(props.max_length > 0 ? props.max_length : 0), 0);
@@ -225,12 +223,7 @@ class EditBoxUnit : public NativeUnit {
 };
 
 UnitObject* CreateEditBox(const UnitCreateInfo& info) {
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
-  auto* unit = new EditBoxUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<EditBoxUnit>(info);
   if (auto* old = dynamic_cast<const EditBoxUnit*>(info.previous)) {
     unit->TakeOver(*old);
   } else {
@@ -249,7 +242,7 @@ UnitObject* CreateEditBox(const UnitCreateInfo& info) {
     p.font = nullptr;
   }
   unit->own_font = MakeFont(unit->has_font ? &unit->font : nullptr);
-  if (!unit->CreateNative(parent->hwnd(), *info.common)) {
+  if (!unit->CreateNative(info)) {
     delete unit;
     return nullptr;
   }
@@ -348,11 +341,9 @@ RawProperty ReadEditBoxProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kEditBoxOps{CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty};
-
 }  // namespace
 
-const UnitTypeRecord kEditBoxType = TypedUnitType<kEditBoxOps>("EditBox", kUnitEditBox, kEditBoxTypeFlags,
-                                                               kEditBoxPropertyTypes, edit_prop::kCount);
+const UnitTypeRecord kEditBoxType = {"EditBox", kUnitEditBox, kEditBoxTypeFlags, kEditBoxPropertyTypes, edit_prop::kCount,
+                                     {CreateEditBox, ReadEditBoxProperty, WriteEditBoxProperty}};
 
 }  // namespace bv::win

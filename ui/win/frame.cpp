@@ -25,7 +25,11 @@ namespace bv {
 
 namespace {
 
-constexpr UINT kMsgEndRequest = 0x83E7;
+// An end asked for on another thread, sent to the hidden window.
+constexpr UINT kMsgEndRequest = WM_APP + 0x3E7;
+// The system's internal timer message (caret blinking and the like); the
+// platform headers do not name it.
+constexpr UINT kMsgSystemTimer = 0x0118;
 const wchar_t kHiddenClass[] = L"BrisvaleHiddenMessageWindow";
 
 struct IdleEntry {
@@ -38,7 +42,6 @@ struct AppState {
   ProgramDefinition definition{};
   DWORD main_thread = 0;
   HWND hidden = nullptr;
-  std::string folder, file_name;
   bool ole_started = false;
   bool loop_started = false;
   bool end_begun = false;
@@ -82,6 +85,8 @@ void RunEndSequence(int exit_code) {
   AppState& app = App();
   BlockEvents();
   if (app.main_thread && GetCurrentThreadId() != app.main_thread) {
+    // An end asked on another thread (ui/unit_offer.h) runs on the main
+    // thread; should it not have begun there, the process ends from here.
     if (app.hidden && IsWindow(app.hidden)) SendMessageW(app.hidden, kMsgEndRequest, static_cast<WPARAM>(exit_code), 0);
     if (!app.end_begun) ExitProcess(static_cast<UINT>(exit_code));
     return;
@@ -125,7 +130,7 @@ bool PreTranslate(MSG& msg) {
 bool RearmsIdle(const MSG& msg) {
   static UINT last_mouse_msg = 0;
   static POINT last_pt{-1, -1};
-  if (msg.message == WM_PAINT || msg.message == 0x0118) return false;
+  if (msg.message == WM_PAINT || msg.message == kMsgSystemTimer) return false;
   bool mouse = (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
                (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCMBUTTONDBLCLK);
   if (!mouse) return true;
@@ -173,15 +178,14 @@ void InitializeProgram() {
   // call could take; a path cut short by the platform names nothing.
   static wchar_t path[32768];  // the platform's longest path
   const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  char gbk[260];
+  char gbk[MAX_PATH];
   const std::int32_t bytes = n > 0 && n < std::size(path) ? wide::PathToGbk(path, gbk, sizeof gbk) : -1;
   const std::string full = bytes > 0 ? std::string(gbk, static_cast<std::size_t>(bytes)) : std::string();
-  std::size_t slash = full.rfind('\\');
-  app.folder = slash == std::string::npos ? std::string() : full.substr(0, slash);
-  app.file_name = slash == std::string::npos ? full : full.substr(slash + 1);
-  if (!app.folder.empty()) {
+  const std::size_t slash = full.rfind('\\');
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = full.substr(0, slash);
     // "C:" alone would name the drive's current folder, not its root.
-    std::string target = app.folder.back() == ':' ? app.folder + "\\" : app.folder;
+    const std::string target = folder.back() == ':' ? folder + "\\" : folder;
     SetCurrentDirectoryW(wide::Wide(target.c_str()).c_str());
   }
 
@@ -235,8 +239,5 @@ void RunMessageLoop() {
 void AddIdleCallback(void* native_window, IdleCallback fn, void* arg) {
   if (fn) App().idle.push_back({static_cast<HWND>(native_window), fn, arg});
 }
-
-const char* ProgramFolder() { return App().folder.c_str(); }
-const char* ProgramFileName() { return App().file_name.c_str(); }
 
 }  // namespace bv

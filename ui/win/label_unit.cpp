@@ -17,7 +17,7 @@ const wchar_t kLabelClass[] = L"BrisvaleLabel";
 class LabelUnit : public NativeUnit {
  public:
   std::string caption;
-  std::int32_t effect = 0;
+  std::int32_t effect = kEffectPlain;
   std::int32_t border = kBorderNone;
   bool has_font = false;
   FontRecord font;
@@ -52,11 +52,11 @@ class LabelUnit : public NativeUnit {
     SetBkMode(dc, TRANSPARENT);
     // Effects draw an offset copy first: raised lit from the top left, sunken
     // from the bottom right, shadow a grey copy further down.
-    if (effect >= 1 && effect <= 3) {
-      int offset = effect == 1 ? -1 : effect == 2 ? 1 : 2;
+    if (effect == kEffectRaised || effect == kEffectSunken || effect == kEffectShadow) {
+      const int offset = effect == kEffectRaised ? -1 : effect == kEffectSunken ? 1 : 2;
       RECT copy = rc;
       OffsetRect(&copy, offset, offset);
-      SetTextColor(dc, effect == 3 ? GetSysColor(COLOR_3DSHADOW) : GetSysColor(COLOR_3DHILIGHT));
+      SetTextColor(dc, effect == kEffectShadow ? GetSysColor(COLOR_3DSHADOW) : GetSysColor(COLOR_3DHILIGHT));
       DrawTextW(dc, text.c_str(), text.size(), &copy, format);
     }
     SetTextColor(dc, ToColorRef(text_colour));
@@ -113,16 +113,11 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
   shape.name = kLabelClass;
   shape.style = CS_HREDRAW | CS_VREDRAW;
   if (!EnsureWindowClass(shape)) return nullptr;
-  auto* parent = static_cast<NativeUnit*>(info.parent);
-  if (!parent || !parent->hwnd() || !info.common) return nullptr;
 
   LabelTypeData data;
   if (info.data && info.data_size >= static_cast<std::int32_t>(sizeof data))
     data = *static_cast<const LabelTypeData*>(info.data);
-  auto* unit = new LabelUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<LabelUnit>(info);
   unit->caption = data.caption ? data.caption : "";
   unit->effect = data.effect;
   unit->border = data.border;
@@ -140,12 +135,9 @@ UnitObject* CreateLabel(const UnitCreateInfo& info) {
 
   DWORD style, ex_style;
   BorderStyles(unit->border, &style, &ex_style);
-  style |= CommonChildStyles(*info.common);
-  const CommonState& c = *info.common;
   // The caption is also the window's text, so that screen readers and other
   // programs that ask a window for its text see what the label shows.
-  HWND h = CreateWindowExW(ex_style, kLabelClass, wide::Wide(unit->caption.c_str()).c_str(), style, c.left, c.top, c.width, c.height, parent->hwnd(),
-                           ChildId(info.unit), ModuleInstance(), nullptr);
+  HWND h = CreateChildWindow(info, kLabelClass, wide::Wide(unit->caption.c_str()).c_str(), style, ex_style);
   if (!h) {
     delete unit;
     return nullptr;
@@ -201,11 +193,9 @@ RawProperty ReadLabelProperty(UnitObject* object, std::int32_t index) {
   }
 }
 
-constexpr UnitTypeOps kLabelOps{CreateLabel, ReadLabelProperty, WriteLabelProperty};
-
 }  // namespace
 
-const UnitTypeRecord kLabelType = TypedUnitType<kLabelOps>("Label", kUnitLabel, kLabelTypeFlags,
-                                                           kLabelPropertyTypes, label_prop::kCount);
+const UnitTypeRecord kLabelType = {"Label", kUnitLabel, kLabelTypeFlags, kLabelPropertyTypes, label_prop::kCount,
+                                   {CreateLabel, ReadLabelProperty, WriteLabelProperty}};
 
 }  // namespace bv::win

@@ -27,7 +27,7 @@ const UnitTypeRecord* TypeOf(const UnitSlot& slot) {
 UnitObject* CreateUnit(WindowId window, const UnitSlot& slot, UnitObject* parent, const CommonState& common) {
   const UnitTypeRecord* type = TypeOf(slot);
   if (!type) return nullptr;
-  const UnitCreateFn create = OpsOf(*type).create;
+  const UnitCreateFn create = type->ops.create;
   if (!create) return nullptr;
   UnitCreateInfo info;
   info.type = type;
@@ -76,12 +76,7 @@ bool Build(WindowId window) {
       return false;
     }
     AttachUnitObject(window, slots[i].tmpl->id, object);
-    HWND h = NativeOf(object);
-    // Whatever the type made, the common fields decide these.
-    EnableWindow(h, (slots[i].stored.flags & kUnitDisabled) == 0);
-    LONG_PTR style = GetWindowLongPtrW(h, GWL_STYLE);
-    if (slots[i].stored.flags & kUnitFocusable) SetWindowLongPtrW(h, GWL_STYLE, style | WS_TABSTOP);
-    children.push_back(h);
+    children.push_back(NativeOf(object));
   }
 
   // Template order is stacking order: the first unit on top.

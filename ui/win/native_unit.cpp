@@ -11,6 +11,10 @@ namespace {
 
 const wchar_t kUnitProp[] = L"BrisvaleUnit";
 
+// Control identifiers of child units, by the unit identifier's low bits: far
+// from the dialog commands' numbers.
+constexpr int kFirstChildId = 1000;
+
 // The default GUI font of a Chinese system, as GetObject reports it there.
 // The charset is what makes the font mapper pick a face with Chinese glyphs
 // where the system's own default would have none.
@@ -180,11 +184,17 @@ void ApplyFont(NativeUnit* unit, const FontRecord* record) {
   if (old) DeleteObject(old);
 }
 
-DWORD CommonChildStyles(const CommonState& common) {
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  if (common.flags & kUnitDisabled) style |= WS_DISABLED;
-  if (common.flags & kUnitFocusable) style |= WS_TABSTOP;
-  return style;
+HWND CreateChildWindow(const UnitCreateInfo& info, const wchar_t* class_name, const wchar_t* text, DWORD type_style,
+                       DWORD ex_style) {
+  HWND parent = info.parent ? static_cast<HWND>(info.parent->native) : nullptr;
+  if (!parent || !info.common) return nullptr;
+  const CommonState& c = *info.common;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | type_style;
+  if (c.flags & kUnitDisabled) style |= WS_DISABLED;
+  if (c.flags & kUnitFocusable) style |= WS_TABSTOP;
+  const auto id = static_cast<INT_PTR>(kFirstChildId + (info.unit & 0xFFF));
+  return CreateWindowExW(ex_style, class_name, text, style, c.left, c.top, c.width, c.height, parent,
+                         reinterpret_cast<HMENU>(id), ModuleInstance(), nullptr);
 }
 
 RawProperty RawFont(const FontRecord* own, FontRecord* scratch) {

@@ -1,6 +1,7 @@
 // What the core unit types share on Windows: the live unit object bound to its
-// native window, the one window procedure that routes messages to it, and the
-// helpers for fonts, colours and borders. Internal to ui/win.
+// native window, the one window procedure that routes messages to it, the
+// making of child windows and the helpers for fonts, colours and borders.
+// Internal to ui/win.
 #pragma once
 
 #include <windows.h>
@@ -43,10 +44,21 @@ class NativeUnit : public UnitObject {
   ~NativeUnit() override;
 };
 
+// A new unit object of class U, named and typed as `info` says.
+template <class U>
+U* NewUnit(const UnitCreateInfo& info) {
+  auto* unit = new U;
+  unit->window_id = info.window;
+  unit->unit_id = info.unit;
+  unit->type = info.type;
+  return unit;
+}
+
 // The unit object of a native window; null when it has none.
 NativeUnit* UnitOf(HWND hwnd);
 
-// Window class shared by the units the runtime draws itself.
+// The window procedure of every unit: the units the runtime draws itself have
+// it as their class's, system controls are subclassed with it (Bind).
 LRESULT CALLBACK UnitWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // A window class of this module with the arrow cursor.
@@ -74,8 +86,12 @@ FontRecord DefaultGuiFontRecord();
 // Replaces the unit's own font and hands it to its native window.
 void ApplyFont(NativeUnit* unit, const FontRecord* record);
 
-// Child-window styles as the common fields ask for.
-DWORD CommonChildStyles(const CommonState& common);
+// Creates the native child window of the unit `info` describes, in its
+// parent's native window: the one place that decides a child's style (the
+// type's own `type_style` with what the common fields ask for) and its control
+// identifier. Null without a parent window or when the platform refuses.
+HWND CreateChildWindow(const UnitCreateInfo& info, const wchar_t* class_name, const wchar_t* text, DWORD type_style,
+                       DWORD ex_style);
 
 // Raw property helpers.
 // A unit's font as read: its own record, else the default GUI font's; the
@@ -89,10 +105,6 @@ std::string TextOfRaw(const RawProperty& value);
 std::string ByteSetOfRaw(const RawProperty& value);
 bool LogicalOfRaw(const RawProperty& value);
 std::int32_t IntOfRaw(const RawProperty& value);
-
-// Control identifiers of child units: far from the dialog commands' numbers.
-inline constexpr int kFirstChildId = 1000;
-inline HMENU ChildId(UnitId unit) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstChildId + (unit & 0xFFF))); }
 
 HINSTANCE ModuleInstance();
 

@@ -56,8 +56,6 @@ bool NativeHasFocus(void* native) {
 
 void NativeFocus(void* native) { SetFocus(H(native)); }
 
-bool NativeHasChildren(void* native) { return GetTopWindow(H(native)) != nullptr; }
-
 void ProcessWaitingMessages() {
   // Bounded, so that a window that keeps posting to itself cannot hold us here.
   MSG msg;

@@ -1,5 +1,5 @@
-// The window unit: a top-level window with a fixed border, the system menu and
-// no minimise or maximise boxes, drawn in the 3-D face colour.
+// The window unit: a top-level window drawn in the 3-D face colour, its border,
+// boxes and stacking as its type data asks.
 #include <windows.h>
 
 #include <string>
@@ -75,10 +75,7 @@ UnitObject* CreateWindowUnit(const UnitCreateInfo& info) {
   if (data.always_on_top) ex_style |= WS_EX_TOPMOST;
   if (info.common && (info.common->flags & kUnitDisabled)) style |= WS_DISABLED;
 
-  auto* unit = new WindowUnit;
-  unit->window_id = info.window;
-  unit->unit_id = info.unit;
-  unit->type = info.type;
+  auto* unit = NewUnit<WindowUnit>(info);
   unit->title = data.title ? data.title : "";
   const CommonState common = info.common ? *info.common : CommonState{};
   HWND h = CreateWindowExW(ex_style, kWindowClass, wide::Wide(unit->title.c_str()).c_str(), style, common.left, common.top, common.width,
@@ -107,14 +104,12 @@ RawProperty ReadWindowProperty(UnitObject* object, std::int32_t index) {
   return {};
 }
 
-constexpr UnitTypeOps kWindowOps{CreateWindowUnit, ReadWindowProperty, WriteWindowProperty};
-
 WindowUnit* AsWindow(UnitObject* object) { return dynamic_cast<WindowUnit*>(object); }
 
 }  // namespace
 
-const UnitTypeRecord kWindowType = TypedUnitType<kWindowOps>("window", kUnitWindow, kWindowTypeFlags,
-                                                             kWindowPropertyTypes, window_prop::kCount);
+const UnitTypeRecord kWindowType = {"window", kUnitWindow, kWindowTypeFlags, kWindowPropertyTypes, window_prop::kCount,
+                                    {CreateWindowUnit, ReadWindowProperty, WriteWindowProperty}};
 
 }  // namespace win
 

@@ -88,9 +88,9 @@ inline constexpr bv::UnitTypeOps kFakeUnitOps{CreateFakeUnit, ReadFakeUnit, Writ
 
 inline const std::int32_t kFakeTextProperty[1] = {1005};
 inline const bv::UnitTypeRecord kFakeWindowType =
-    bv::TypedUnitType<kFakeUnitOps>("window", bv::kUnitWindow, 0x800000D0, kFakeTextProperty, 1);
+    {"window", bv::kUnitWindow, 0x800000D0, kFakeTextProperty, 1, kFakeUnitOps};
 inline const bv::UnitTypeRecord kFakeLabelType =
-    bv::TypedUnitType<kFakeUnitOps>("Label", bv::kUnitLabel, 0x84012040, kFakeTextProperty, 1);
+    {"Label", bv::kUnitLabel, 0x84012040, kFakeTextProperty, 1, kFakeUnitOps};
 
 inline constexpr bv::WindowId kFakeWin = 0x52010001;
 inline constexpr bv::UnitId kFakeWinUnit = 0x06010000;

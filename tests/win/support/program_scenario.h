@@ -89,8 +89,7 @@ inline bv::UnitObject* CreateInertUnit(const bv::UnitCreateInfo& info) {
 inline constexpr bv::UnitTypeOps kInertOps{CreateInertUnit, nullptr, nullptr};
 // Registers the stand-in for the drop target's type unless the real one is there.
 inline void EnsureDropTargetType() {
-  static const bv::UnitTypeRecord kStandIn =
-      bv::TypedUnitType<kInertOps>("DropTarget", bv::kUnitDropTarget, 0x80008040, nullptr, 0);
+  static const bv::UnitTypeRecord kStandIn = {"DropTarget", bv::kUnitDropTarget, 0x80008040, nullptr, 0, kInertOps};
   if (!bv::FindUnitType(bv::kUnitDropTarget)) bv::RegisterUnitType(&kStandIn);
 }
 
