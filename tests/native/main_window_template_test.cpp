@@ -133,17 +133,4 @@ TEST(MainWindowTemplate, FourBindingsReachTheirHandlers) {
   EXPECT_EQ(got, want);
 }
 
-TEST(MainWindowTemplate, PropertyTablesMatchTheirCounts) {
-  // Content and caption are the logic's numbers 8: texts.
-  EXPECT_EQ(bv::kEditBoxPropertyTypes[bv::edit_prop::kContent], bv::kPropTypeText);
-  EXPECT_EQ(bv::kLabelPropertyTypes[bv::label_prop::kCaption], bv::kPropTypeText);
-  EXPECT_EQ(bv::kButtonPropertyTypes[bv::button_prop::kCaption], bv::kPropTypeText);
-  EXPECT_EQ(bv::kEditBoxPropertyTypes[bv::edit_prop::kFont], bv::kPropTypeFont);
-  EXPECT_EQ(bv::kLabelPropertyTypes[bv::label_prop::kFont], bv::kPropTypeFont);
-  EXPECT_EQ(bv::kEditBoxPropertyTypes[bv::edit_prop::kMultiLine], bv::kPropTypeLogical);
-  EXPECT_EQ(bv::kLabelPropertyTypes[bv::label_prop::kWordWrap], bv::kPropTypeLogical);
-  EXPECT_EQ(bv::edit_prop::kSelLength, 25 - 8);
-  EXPECT_EQ(bv::label_prop::kVerticalAlignment, 26 - 8);
-}
-
 }  // namespace
