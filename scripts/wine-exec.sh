@@ -20,7 +20,7 @@ if [ "${BRISVALE_USE_DISPLAY:-0}" = 1 ]; then wine_ensure_display || exit 2; els
 WINEPREFIX=$(wine_fresh_prefix) || exit 2
 export WINEPREFIX
 rc=2
-wine_start_server && { wine "$@"; rc=$?; }
+wine_start_server && { wine_fixed_layout wine "$@"; rc=$?; }
 wine_end_server
 wine_remove_prefix "$WINEPREFIX"
 wine_stop_display

@@ -80,6 +80,15 @@ wine_stop_display() {
 # meets. So every prefix gets a folder of its own, removed with it.
 _wine_server_folder() { local n; n=$(cat "$1/wineserver" 2>/dev/null) && [ -n "$n" ] && echo "/tmp/$n"; }
 
+# wine_fixed_layout COMMAND...: runs the command, and every Wine program it
+# starts, without address randomization. Debian's Wine has no preloader to
+# reserve Wine's fixed areas before the Linux loader runs; randomized, the
+# loader's heap starts anywhere in the gigabyte after wine64 (0x7d000000), and
+# about once in a thousand starts it lies where Wine then maps the shared user
+# data (0x7ffe0000): "failed to map the shared user data: c0000018", and the
+# program never starts. Fixed, the heap starts right after the loader.
+wine_fixed_layout() { setarch "$(uname -m)" -R "$@"; }
+
 # wine_end_server: ends the server of $WINEPREFIX and every program in it,
 # and waits until it is gone. Bounded.
 wine_end_server() {
@@ -98,11 +107,11 @@ wine_template() {
     if [ ! -f "$t/.ready" ]; then
       rm -rf "$t"
       export WINEPREFIX=$t
-      wineboot -i >/dev/null 2>&1
+      wine_fixed_layout wineboot -i >/dev/null 2>&1
       # Wine draws the caption bar and borders itself, so windows look the same
       # with or without a window manager (and screenshots show them).
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      wine_fixed_layout wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+      wine_fixed_layout wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       wine_end_server
       rm -rf "$(_wine_server_folder "$t")" "$t/wineserver"
       # Wine links Desktop, Documents and the like to $HOME; a test writing a

@@ -179,7 +179,7 @@ e2e_session() {
   if [ "${E2E_USE_DISPLAY:-0}" = 1 ]; then wine_ensure_display || exit 2; else wine_ensure_display --private || exit 2; fi
   prefix=$(wine_fresh_prefix) || { wine_stop_display; exit 2; }
   E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/e2e.XXXXXX")
-  WINEPREFIX=$prefix E2E_WORK=$E2E_WORK "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$0" "$@"
+  WINEPREFIX=$prefix E2E_WORK=$E2E_WORK wine_fixed_layout "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$0" "$@"
   rc=$?
   [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$E2E_WORK"/records*/*.log 2>/dev/null; }
   # The sandbox has ended the server with everything else inside it.
