@@ -75,9 +75,10 @@ wine_stop_display() {
 
 # Debian's Wine keeps a prefix's server socket in a folder /tmp/wine-XXXXXX
 # that the prefix's file "wineserver" names, made on the prefix's first start.
-# A copied prefix would share its template's folder, where a server killed
-# with its sandbox leaves a socket that a later prefix on the same inode
-# meets. So every prefix gets a folder of its own, removed with it.
+# Copies of a template that names one would share it: once any of them
+# removes it, the others' next programs start a second server, cannot see the
+# first one's windows, and "wineserver -k" no longer reaches it. So every
+# prefix gets a folder of its own, removed with it.
 _wine_server_folder() { local n; n=$(cat "$1/wineserver" 2>/dev/null) && [ -n "$n" ] && echo "/tmp/$n"; }
 
 # wine_fixed_layout COMMAND...: runs the command, and every Wine program it
