@@ -113,6 +113,11 @@ wine_template() {
       # with or without a window manager (and screenshots show them).
       wine_fixed_layout wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
       wine_fixed_layout wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      # A program that crashes ends at once instead of waiting in the crash
+      # debugger until its test's time-out: the debugger named here cannot
+      # start, and Wine then lets the process die with the exception's code.
+      wine_fixed_layout wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+        /d no-debugger.exe /f >/dev/null 2>&1
       wine_end_server
       rm -rf "$(_wine_server_folder "$t")" "$t/wineserver"
       # Wine links Desktop, Documents and the like to $HOME; a test writing a
