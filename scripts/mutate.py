@@ -1062,8 +1062,8 @@ def report(mutants, judged, timing, args, seconds):
     if survivors:
         print(f'\nSurvivors not judged yet ({len(survivors)}):')
         for m in survivors:
-            note = '  (reached by no test)' if m.by == 'reached by no test' else ''
-            print(f'{m.file}:{m.line}: {m.op}{" #" + str(m.ordinal) if m.ordinal > 1 else ""}{note}\n  {m.line_text}')
+            note = ', reached by no test' if m.by == 'reached by no test' else ''
+            print(f'# {m.file}:{m.line}{note}\n{m.key}')
     print(f'\nScore: {score(total)} caught of the non-equivalent mutants '
           f'({total["killed"] + total["timeout"]} of {total["all"] - total["equivalent"]})')
     return survivors

@@ -2,12 +2,37 @@
 #include <cstdlib>
 
 #include "runtime/platform.h"
+#include "runtime/posix/heap_seam.h"
 
 namespace bv::platform {
 
-void* HeapGet(std::size_t size) { return std::malloc(size ? size : 1); }
-void* HeapResize(void* block, std::size_t size) { return std::realloc(block, size ? size : 1); }
-void HeapPut(void* block) { std::free(block); }
+namespace {
+long g_successes_left = -1;
+long g_live = 0;
+
+bool Refused() {
+  if (g_successes_left < 0) return false;
+  if (g_successes_left == 0) return true;
+  --g_successes_left;
+  return false;
+}
+}  // namespace
+
+void* HeapGet(std::size_t size) {
+  void* p = Refused() ? nullptr : std::malloc(size ? size : 1);
+  if (p) ++g_live;
+  return p;
+}
+void* HeapResize(void* block, std::size_t size) {
+  if (Refused()) return nullptr;
+  void* p = std::realloc(block, size ? size : 1);
+  if (p && !block) ++g_live;
+  return p;
+}
+void HeapPut(void* block) {
+  if (block) --g_live;
+  std::free(block);
+}
 
 void ShowFatalReport(const char* text, const char* caption) {
   std::fprintf(stderr, "[%s]\n%s", caption, text);
@@ -18,5 +43,10 @@ void ExitProcessNow(int code) {
   std::fflush(nullptr);
   std::_Exit(code);
 }
+
+namespace seam {
+void FailHeapAfter(long successes) { g_successes_left = successes < 0 ? -1 : successes; }
+long LiveHeapBlocks() { return g_live; }
+}  // namespace seam
 
 }  // namespace bv::platform
