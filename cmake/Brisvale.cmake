@@ -33,7 +33,10 @@ if(WIN32)
   target_compile_definitions(brisvale_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 endif()
 if(BRISVALE_SANITIZE AND NOT WIN32)
+  # The standard library's own bounds checks too: an index past a std::array
+  # or a std::vector ends the test even where it lands in another object.
   target_compile_options(brisvale_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_compile_definitions(brisvale_options INTERFACE _GLIBCXX_ASSERTIONS)
   target_link_options(brisvale_options INTERFACE -fsanitize=address,undefined)
 endif()
 if(MINGW)

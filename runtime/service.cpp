@@ -1,5 +1,6 @@
 #include "runtime/service.h"
 
+#include <array>
 #include <cstring>
 
 #include "runtime/fatal.h"
@@ -52,7 +53,7 @@ std::intptr_t FatalService(std::intptr_t message, std::intptr_t) {
 std::intptr_t EndService(std::intptr_t code, std::intptr_t) { EndProgram(static_cast<int>(code)); }
 
 struct Table {
-  ServiceFn slots[kFrameBand + kRuntimeBand] = {};
+  std::array<ServiceFn, kFrameBand + kRuntimeBand> slots{};
   Table() {
     slots[Slot(2023)] = ReleaseArrayService;
     slots[Slot(2024)] = AllocateService;

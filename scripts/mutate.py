@@ -741,21 +741,26 @@ def programs_of(tree, e2e):
     return out
 
 
-def run_program(p, mutant_id, timeout, trace=None):
+def run_program(p, mutant_id, timeout, trace=None, log=None):
     env = dict(os.environ)
     env.update(p.env)
     env[SWITCH_ENV] = str(mutant_id)
     if trace:
         env[TRACE_ENV] = trace
     start = time.monotonic()
-    proc = subprocess.Popen(p.command, cwd=p.cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
+    out = open(log, 'w') if log else subprocess.DEVNULL
     try:
-        rc = proc.wait(timeout=timeout)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        proc.wait()
-        rc = None
+        proc = subprocess.Popen(p.command, cwd=p.cwd, env=env, stdout=out, stderr=subprocess.STDOUT,
+                                start_new_session=True)
+        try:
+            rc = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            rc = None
+    finally:
+        if log:
+            out.close()
     return rc, time.monotonic() - start
 
 
@@ -801,6 +806,11 @@ class Progress:
         with self.lock:
             sys.stderr.write(('\r\033[K' if self.tty else '') + text + '\n')
             sys.stderr.flush()
+
+
+def tail(path, lines=25):
+    with open(path, errors='replace') as f:
+        return ''.join(f.readlines()[-lines:])
 
 
 def fmt(seconds):
@@ -898,8 +908,13 @@ class Runner:
                     if m.node in bad:
                         m.schema = False
                 schema = [m for m in mutants if m.schema]
+            if schema and not self._baseline(rel, progs, progress):
+                progress.say(f'{rel}: its tests fail with no mutant on; its mutants are not counted')
+                for m in schema:
+                    m.status = 'skipped'
+                progress.step(rel, len(schema))
+                schema = []
             if schema:
-                self._baseline(rel, progs, progress)
                 self._run_all(schema, progs, progress, kind)
             for m in (m for m in mutants if not m.schema):
                 started = time.monotonic()
@@ -947,15 +962,23 @@ class Runner:
             shutil.rmtree(folder, ignore_errors=True)
             os.makedirs(folder)
             trace = folder if self.tree.native else 'Z:' + folder.replace('/', '\\')
-            rc, secs = run_program(p, 0, self._limit(p, first=True), trace)
+            log = os.path.join(self.tree.base, 'trace', p.name + '.log')
+            # One more try before giving up on the file: a machine under load can fail a test once.
+            for attempt in (1, 2):
+                rc, secs = run_program(p, 0, self._limit(p, first=True), trace, log)
+                if rc == 0:
+                    break
+                progress.say(f'{p.name} failed with no mutant on ({rel}, exit {rc}, try {attempt}); its output:\n'
+                             + tail(log))
             if rc != 0:
-                raise SystemExit(f'{p.name} fails with no mutant on ({rel}, exit {rc}): the tree or the test is broken')
+                return False
             p.seconds = secs
             self.reached[p.name] = set()
             for name in os.listdir(folder):
                 with open(os.path.join(folder, name)) as f:
                     self.reached[p.name].update(int(x) for x in f.read().split())
         progs.sort(key=lambda p: p.seconds)
+        return True
 
     def _limit(self, p, first=False):
         if first:
@@ -1014,7 +1037,7 @@ def choose(all_mutants, args):
 def report(mutants, judged, timing, args, seconds):
     rows, survivors = {}, []
     for m in mutants:
-        if m.status == 'nocompile':
+        if m.status in ('nocompile', 'skipped'):
             continue
         r = rows.setdefault(m.file, dict(all=0, killed=0, timeout=0, survived=0, equivalent=0, accepted=0))
         r['all'] += 1
@@ -1040,7 +1063,10 @@ def report(mutants, judged, timing, args, seconds):
     print(f'{"all files":42} {total["all"]:5} {total["killed"]:6} {total["timeout"]:7} {total["survived"]:8} '
           f'{total["equivalent"]:5} {total["accepted"]:8} {score(total):>6}')
     nocompile = sum(1 for m in mutants if m.status == 'nocompile')
+    skipped = sum(1 for m in mutants if m.status == 'skipped')
     print(f'\n{nocompile} more did not compile and do not count.')
+    if skipped:
+        print(f'{skipped} more were not run: the tests of their file failed with no mutant on (see above).')
     reasons = {}
     keys = {m.key for m in mutants if m.status == 'survived'}
     for k, (v, _) in judged.items():

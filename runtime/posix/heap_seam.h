@@ -1,22 +1,27 @@
-// The native tree's heap can be made to run out on demand, so that tests reach
-// what the runtime does when memory is exhausted, and it counts its blocks, so
-// that tests see what was given back. The product's heap has no such seam.
+// The native tree's heap can be made to run short on demand, so that tests
+// reach what the runtime does when memory is exhausted, and it counts its
+// blocks, so that tests see what was given back. The product's heap has no
+// such seam.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 namespace bv::platform::seam {
 
-// Every request after the next `successes` fails (HeapGet and HeapResize
-// answer null); a negative count never fails again.
-void FailHeapAfter(long successes);
+// Requests after the next `successes` fail (a negative count: none does), and
+// so does any request for more than `largest` bytes: HeapGet and HeapResize
+// answer null.
+void LimitHeap(long successes, std::size_t largest = SIZE_MAX);
 // Blocks handed out and not yet given back.
 long LiveHeapBlocks();
 
-// Fails every request while it lives.
-struct HeapExhausted {
-  explicit HeapExhausted(long successes = 0) { FailHeapAfter(successes); }
-  ~HeapExhausted() { FailHeapAfter(-1); }
-  HeapExhausted(const HeapExhausted&) = delete;
-  HeapExhausted& operator=(const HeapExhausted&) = delete;
+// The limit while it lives.
+struct HeapLimit {
+  explicit HeapLimit(long successes, std::size_t largest = SIZE_MAX) { LimitHeap(successes, largest); }
+  ~HeapLimit() { LimitHeap(-1); }
+  HeapLimit(const HeapLimit&) = delete;
+  HeapLimit& operator=(const HeapLimit&) = delete;
 };
 
 }  // namespace bv::platform::seam

@@ -8,9 +8,11 @@ namespace bv::platform {
 
 namespace {
 long g_successes_left = -1;
+std::size_t g_largest = SIZE_MAX;
 long g_live = 0;
 
-bool Refused() {
+bool Refused(std::size_t size) {
+  if (size > g_largest) return true;
   if (g_successes_left < 0) return false;
   if (g_successes_left == 0) return true;
   --g_successes_left;
@@ -19,12 +21,12 @@ bool Refused() {
 }  // namespace
 
 void* HeapGet(std::size_t size) {
-  void* p = Refused() ? nullptr : std::malloc(size ? size : 1);
+  void* p = Refused(size) ? nullptr : std::malloc(size ? size : 1);
   if (p) ++g_live;
   return p;
 }
 void* HeapResize(void* block, std::size_t size) {
-  if (Refused()) return nullptr;
+  if (Refused(size)) return nullptr;
   void* p = std::realloc(block, size ? size : 1);
   if (p && !block) ++g_live;
   return p;
@@ -45,7 +47,10 @@ void ExitProcessNow(int code) {
 }
 
 namespace seam {
-void FailHeapAfter(long successes) { g_successes_left = successes < 0 ? -1 : successes; }
+void LimitHeap(long successes, std::size_t largest) {
+  g_successes_left = successes < 0 ? -1 : successes;
+  g_largest = largest;
+}
 long LiveHeapBlocks() { return g_live; }
 }  // namespace seam
 

@@ -114,55 +114,50 @@ TEST(DroppedText, LengthStopsAtNulOrAtTheBlockEnd) {
   EXPECT_EQ(bv::BoundedTextLength(nullptr, 10), 0u);
 }
 
-// A file list block: the 20-byte header (list offset, point, two flags), then
-// `list` as given. Copied into a block of exactly its size so that ASan sees
-// any read past it.
-std::vector<std::uint8_t> FileList(std::uint32_t offset, bool wide, const std::string& list) {
-  std::vector<std::uint8_t> b(20 + list.size());
-  const std::int32_t w = wide ? 1 : 0;
-  std::memcpy(b.data(), &offset, 4);
-  std::memcpy(b.data() + 16, &w, 4);
-  std::memcpy(b.data() + 20, list.data(), list.size());
-  return b;
-}
-std::int64_t Count(const std::vector<std::uint8_t>& b) {
-  auto exact = std::make_unique<std::uint8_t[]>(b.size());
-  std::memcpy(exact.get(), b.data(), b.size());
-  return bv::FileListCount(exact.get(), b.size());
-}
-bool Whole(const std::vector<std::uint8_t>& b) { return Count(b) >= 0; }
-
-TEST(DroppedFileList, ListsEndingInsideTheirBlockAreWhole) {
-  EXPECT_TRUE(Whole(FileList(20, false, std::string("C:\\a\0D:\\b\0\0", 11))));
-  EXPECT_TRUE(Whole(FileList(20, false, std::string("\0", 1)))) << "no paths";
-  EXPECT_TRUE(Whole(FileList(24, false, std::string("xxxxC:\\a\0\0", 10)))) << "list further in";
-  const std::string wide("C\0:\0\\\0a\0\0\0\0\0", 12);  // L"C:\\a" then two NULs
-  EXPECT_TRUE(Whole(FileList(20, true, wide)));
+// A file list block: the 20-byte header (list offset, point, the non-client
+// flag and the wide flag word), then `list` as given, in a block of exactly
+// its size so that ASan sees any read past it. The count of paths, or -1.
+std::int64_t Count(std::uint32_t offset, std::int32_t wide, const std::string& list) {
+  const std::size_t size = 20 + list.size();
+  auto b = std::make_unique<std::uint8_t[]>(size);
+  const std::int32_t header[5] = {static_cast<std::int32_t>(offset), 0, 0, 0, wide};
+  std::memcpy(b.get(), header, 20);
+  std::memcpy(b.get() + 20, list.data(), list.size());
+  return bv::FileListCount(b.get(), size);
 }
 
-TEST(DroppedFileList, ListsRunningPastTheirBlockAreNot) {
-  EXPECT_FALSE(Whole(FileList(0x7FFFFFF0, false, std::string("C:\\a\0\0", 6)))) << "offset past the block";
-  EXPECT_FALSE(Whole(FileList(20, false, "C:\\a"))) << "last path never ends";
-  EXPECT_FALSE(Whole(FileList(20, false, std::string("C:\\a\0", 5)))) << "no empty path to end the list";
-  EXPECT_FALSE(Whole(FileList(20, true, std::string("C\0:\0\0\0", 6)))) << "wide list without its end";
-  EXPECT_FALSE(Whole(FileList(20, true, std::string("C\0\0", 3)))) << "half a wide character";
+TEST(DroppedFileList, CountIsThePathsBeforeTheEmptyOneOfAListInsideItsBlock) {
+  const struct {
+    std::uint32_t offset;
+    std::int32_t wide;
+    std::string list;
+    std::int64_t count;
+    const char* what;
+  } kCases[] = {
+      {20, 0, {"C:\\a\0D:\\b\0\0", 11}, 2, "two paths"},
+      {20, 0, {"\0", 1}, 0, "no paths"},
+      {24, 0, {"xxxxC:\\a\0\0", 10}, 1, "list further in"},
+      {20, 1, {"C\0:\0\\\0a\0\0\0\0\0", 12}, 1, "wide"},
+      {20, 1, {"\0Na\0\0\0\0\0", 8}, 1, "wide, starting with a character whose low byte is 0 (U+4E00)"},
+      {20, 0x01000000, {"a\0b\0\0\0\0\0", 8}, 1, "any non-zero wide flag word"},
+      {0, 0, "", 0, "a block of just its header"},
+      {20, 0, "C:\\a", -1, "last path never ends"},
+      {20, 0, {"C:\\a\0", 5}, -1, "no empty path to end the list"},
+      {20, 1, {"C\0:\0\0\0", 6}, -1, "wide list without its end"},
+      {20, 1, {"C\0\0", 3}, -1, "half a wide character"},
+      {0x7FFFFFF0, 0, {"C:\\a\0\0", 6}, -1, "offset past the block"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Count(c.offset, c.wide, c.list), c.count) << c.what;
   EXPECT_EQ(bv::FileListCount("short", 5), -1);
   EXPECT_EQ(bv::FileListCount(nullptr, 100), -1);
-}
-
-TEST(DroppedFileList, CountIsThePathsBeforeTheEmptyOne) {
-  EXPECT_EQ(Count(FileList(20, false, std::string("C:\\a\0D:\\b\0\0", 11))), 2);
-  EXPECT_EQ(Count(FileList(20, false, std::string("\0", 1))), 0) << "no paths";
-  EXPECT_EQ(Count(FileList(20, true, std::string("C\0:\0\0\0\0\0", 8))), 1);
-  EXPECT_EQ(Count(FileList(20, true, std::string("\0\0", 2))), 0) << "no paths, wide";
-  EXPECT_EQ(Count(FileList(20, true, std::string("C\0:\0\0\0", 6))), -1) << "wide list without its end";
-  EXPECT_EQ(Count(FileList(0x7FFFFFF0, false, std::string("C:\\a\0\0", 6))), -1) << "offset past the block";
 }
 
 TEST(DroppedText, WideLengthStopsAtANulCharacterOrAtTheLastWholeOne) {
   EXPECT_EQ(bv::BoundedWideTextLength("a\0b\0\0\0c\0", 8), 2u);
   EXPECT_EQ(bv::BoundedWideTextLength("\0a\0\0", 4), 1u) << "a zero byte inside a character does not end it";
   EXPECT_EQ(bv::BoundedWideTextLength("a\0b\0c", 5), 2u) << "half a character at the end is not read";
+  EXPECT_EQ(bv::BoundedWideTextLength("a\0b\0", 4), 2u) << "the last character of an unterminated block";
+  EXPECT_EQ(bv::BoundedWideTextLength("a\0\0N\0\0", 6), 2u) << "U+4E00 has a low byte of 0";
   EXPECT_EQ(bv::BoundedWideTextLength("a", 1), 0u);
   EXPECT_EQ(bv::BoundedWideTextLength(nullptr, 10), 0u);
 }

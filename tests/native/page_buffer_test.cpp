@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "runtime/posix/heap_seam.h"
 #include "runtime/value.h"
 
 namespace {
@@ -62,6 +63,23 @@ TEST(PageBuffer, GrowthBeyondTheLargestIsRefusedAndKeepsWhatIsHeld) {
   EXPECT_EQ(Contents(b), "abcdefghij");
 }
 
+// Memory running out refuses the append and keeps what is held; when only
+// the exact need can be had, that is taken instead of the doubled growth.
+TEST(PageBuffer, MemoryRunningShortRefusesOrTakesOnlyTheNeed) {
+  bv::PageBuffer b;
+  ASSERT_TRUE(b.Append("abc", 3));
+  const std::string big = Chunk(5000, 4);  // beyond the first capacity
+  {
+    bv::platform::seam::HeapLimit none(0);
+    EXPECT_FALSE(b.Append(big.data(), 5000));
+  }
+  {
+    bv::platform::seam::HeapLimit tight(-1, 5003 + sizeof(bv::ByteSetHeader));
+    EXPECT_TRUE(b.Append(big.data(), 5000));
+  }
+  EXPECT_TRUE(Contents(b) == "abc" + big);
+}
+
 // Lengths near the 32-bit limit must be refused, not wrap around.
 TEST(PageBuffer, HugeAppendIsRefusedWithoutOverflow) {
   bv::PageBuffer b;
@@ -70,6 +88,10 @@ TEST(PageBuffer, HugeAppendIsRefusedWithoutOverflow) {
   EXPECT_FALSE(b.Append("z", -1));
   EXPECT_TRUE(b.Append("z", 0));
   EXPECT_EQ(Contents(b), "xy");
+  // Growth next to the largest page is clipped to it, never wrapped.
+  const std::int32_t half = bv::PageBuffer::kLargest / 2;
+  EXPECT_EQ(bv::GrownCapacity(half, half + 1, 0, bv::PageBuffer::kLargest), 2 * half);
+  EXPECT_EQ(bv::GrownCapacity(1 << 30, (1 << 30) + 1, 0, bv::PageBuffer::kLargest), bv::PageBuffer::kLargest);
 }
 
 // A server may announce far more than it sends: the buffer must grow with
@@ -100,6 +122,12 @@ TEST(PageBuffer, AnnouncedLengthCapsGrowthUntilOutgrown) {
   ASSERT_TRUE(b.Append("tail", 4));
   expected += "tail";
   EXPECT_TRUE(Contents(b) == expected);
+
+  bv::PageBuffer small;  // announced far below the growth slack
+  small.Expect(1000);
+  ASSERT_TRUE(small.Append(c.data(), 100));
+  ASSERT_TRUE(small.Append(c.data() + 100, 900));
+  EXPECT_TRUE(Contents(small) == c.substr(0, 1000));
 }
 
 TEST(PageBuffer, UnusableAnnouncementsAreIgnored) {

@@ -104,6 +104,7 @@ TEST(TextBetween, AdjacentOrMissingMarkersGiveEmpty) {
 TEST(TextBetween, MissingLeftMarkerGivesEmpty) {
   EXPECT_EQ(Between("version 14.3\" data-link=", kHomeLeft, kHomeRight), "(null)");
   EXPECT_EQ(Between("@echo off\r\ngoto :eof\r\n", kBatchLeft, kBatchRight), "(null)");
+  EXPECT_EQ(Between("stray text before]", "[[", "]"), "(null)") << "not the text in front of the right marker";
 }
 
 TEST(TextBetween, EmptyLeftMarkerTakesEverythingBeforeTheRightOne) {

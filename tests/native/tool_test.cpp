@@ -13,6 +13,7 @@
 
 #include "app/tool.h"
 #include "app/tool_constants.h"
+#include "runtime/posix/heap_seam.h"
 #include "runtime/program.h"
 #include "runtime/value.h"
 #include "tests/native/support/recording_commands.h"
@@ -301,6 +302,22 @@ TEST_F(ToolHandlers, DropWhoseSaveFailsStartsNothing) {
   EXPECT_EQ(Journal().back(), R"(SaveFile("C:\\Game dir/ob.bat", bytes)" + Quoted(kCommands) + ")");
 }
 
+// An event call that lacks its argument or whose slot is null reads no path.
+TEST_F(ToolHandlers, DropWithoutAPathSlotLoadsTheEmptyPath) {
+  SetVersions("14.3.1", "14.3.1");
+  char* path = CopyText(kBatchPath);
+  EventCall no_argument;
+  no_argument.args[0] = reinterpret_cast<std::uintptr_t>(&path);  // stale, beyond argc
+  EventCall null_slot;
+  null_slot.argc = 1;
+  for (const EventCall& call : {no_argument, null_slot}) {
+    Journal().clear();
+    tool::OnFilesDropped(call);
+    EXPECT_EQ(After("read Label4").at(0), R"(LoadFile(""))");
+  }
+  Release(path);
+}
+
 // ---- Buttons -----------------------------------------------------------------------
 
 TEST_F(ToolHandlers, ShortcutButtonLinksTheDesktopToTheToolInItsFolder) {
@@ -317,7 +334,14 @@ TEST_F(ToolHandlers, SiteButtonOpensTheStatisticsSiteByItsBareName) {
   EXPECT_EQ(Journal(), (Lines{R"(OpenUrl("www.op.gg"))"}));
 }
 
-// ---- Entry --------------------------------------------------------------------------
+// ---- Entry and end -------------------------------------------------------------------
+
+TEST_F(ToolHandlers, EndReleasesBothCachedPages) {
+  Raise(kMainWindowUnit, window_event::kCreated);
+  const long held = platform::seam::LiveHeapBlocks();
+  tool::End();
+  EXPECT_EQ(platform::seam::LiveHeapBlocks(), held - 2);
+}
 
 // A stand-in end callback is in place before the entry runs: when the window
 // loads, running the end callback must no longer reach it.

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "runtime/fatal.h"
+#include "runtime/posix/heap_seam.h"
 #include "runtime/service.h"
 #include "runtime/value.h"
 
@@ -57,6 +58,8 @@ TEST(ValueRecord, ResultSettersWriteAllThreeWords) {
 }
 
 TEST(TypeCodes, ClassesAndWidths) {
+  EXPECT_EQ(ClassOf(kTypeNone), TypeClass::None);
+  EXPECT_EQ(ClassOf(1), TypeClass::Unit);
   EXPECT_EQ(ClassOf(kTypeText), TypeClass::System);
   EXPECT_EQ(ClassOf(0x40000001), TypeClass::UserRecord);
   EXPECT_EQ(ClassOf(UnitTypeCode(1, 1)), TypeClass::Unit);
@@ -97,6 +100,28 @@ TEST(Release, IgnoresNullAndConstants) {
   Release(literals + 8);
   EXPECT_TRUE(IsConstant(literals + 8));
   EXPECT_FALSE(IsConstant(literals + sizeof literals));
+  static const char one = 'x';
+  RegisterConstantRange(&one, 1);
+  EXPECT_TRUE(IsConstant(&one));
+}
+
+// In a child of its own, since the table is the process's: empty ranges take
+// no room, and once it is full later ranges are ignored and lookups stay inside it.
+TEST(ConstantRangesDeathTest, TheTableTakesRangesUntilFull) {
+  EXPECT_EXIT(
+      {
+        static char blocks[40][2];
+        for (auto& b : blocks) RegisterConstantRange(b, 0);
+        int registered = 0;
+        for (auto& b : blocks) {
+          RegisterConstantRange(b, 2);
+          registered += IsConstant(b + 1);
+        }
+        bool prefix = true;
+        for (int i = 0; i < 40; ++i) prefix = prefix && IsConstant(blocks[i]) == (i < registered);
+        std::exit(registered > 0 && registered < 40 && prefix ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST(MakeText, ZeroOrNegativeCountIsNullAndNulsAreCopied) {
@@ -122,6 +147,14 @@ TEST(MakeByteSet, LayoutAndNulAsData) {
   EXPECT_EQ(ByteSetLength(kEmptyByteSet), 0);
 }
 
+TEST(Allocate, ZeroBytesIsABlockToo) {
+  void* p = Allocate(0);
+  ASSERT_NE(p, nullptr);
+  p = Reallocate(p, 0);
+  ASSERT_NE(p, nullptr);
+  Release(p);
+}
+
 TEST(Reallocate, ConstantGetsPrivateCopyOfWhatFits) {
   static const char block[] = "0123456789";
   RegisterConstantRange(block, sizeof block);
@@ -132,22 +165,42 @@ TEST(Reallocate, ConstantGetsPrivateCopyOfWhatFits) {
   Release(p);
 }
 
+std::intptr_t Sum(std::intptr_t a, std::intptr_t b) { return a + b; }
+
+// Two bands of numbers: 0..99 for the program frame, 2000..2099 for the runtime.
+TEST(Services, OnlyNumbersInTheTwoBandsTakeAService) {
+  for (std::int32_t n : {0, 99, 2000, 2099}) {
+    EXPECT_TRUE(RegisterService(n, Sum)) << n;
+    EXPECT_EQ(RuntimeService(n, 40, 2), 42) << n;
+    RegisterService(n, nullptr);
+    EXPECT_EQ(RuntimeService(n, 40, 2), 0) << n << " answers 0 when empty";
+  }
+  for (std::int32_t n : {-1, 100, 1999, 2100}) {
+    EXPECT_FALSE(RegisterService(n, Sum)) << n;
+    EXPECT_EQ(RuntimeService(n, 40, 2), 0) << n;
+  }
+}
+
 TEST(Services, AllocateReleaseAndArrays) {
   EXPECT_EQ(RuntimeService(2024, -1, 1), 0) << "a non-zero flag answers null instead of ending the program";
-  auto p = reinterpret_cast<void*>(RuntimeService(2024, 16, 0));
-  ASSERT_NE(p, nullptr);
-  RuntimeService(2025, reinterpret_cast<std::intptr_t>(p), 0);
+  auto p = RuntimeService(2024, 16, 0);
+  ASSERT_NE(p, 0);
+  EXPECT_EQ(RuntimeService(2025, p, 0), 0);
 
-  // A one-dimensional array of two texts owns its elements.
-  struct {
+  // An array of texts or byte sets owns its elements, one of numbers only its
+  // block: ASan catches a number freed, LSan an element left behind.
+  struct Array {
     std::int32_t d, n;
-    char* e[2];
-  } * arr = static_cast<decltype(arr)>(Allocate(sizeof *arr));
-  arr->d = 1;
-  arr->n = 2;
-  arr->e[0] = CopyText("a");
-  arr->e[1] = CopyText("b");
-  RuntimeService(2023, kTypeText | kArrayFlag, reinterpret_cast<std::intptr_t>(arr));  // LSan proves all three freed
+    void* e[2];
+  };
+  auto array = [](void* a, void* b) {
+    auto* arr = static_cast<Array*>(Allocate(sizeof(Array)));
+    *arr = {1, 2, {a, b}};
+    return reinterpret_cast<std::intptr_t>(arr);
+  };
+  EXPECT_EQ(RuntimeService(2023, kTypeText | kArrayFlag, array(CopyText("a"), CopyText("b"))), 0);
+  RuntimeService(2023, kTypeByteSet | kArrayFlag, array(MakeByteSet("a", 1), MakeByteSet("b", 1)));
+  RuntimeService(2023, kTypeLong | kArrayFlag, array(reinterpret_cast<void*>(16), reinterpret_cast<void*>(32)));
   EXPECT_EQ(RuntimeService(1999, 0, 0), 0) << "unknown services answer 0";
 }
 
@@ -185,6 +238,10 @@ TEST(ArrayBlock, RefusesHeadersThatNoAllocationCouldCarry) {
     auto b = Header(words);
     EXPECT_FALSE(ReadArrayBlock(b.data(), 1, &a)) << "dimension count " << d;
   }
+  std::vector<std::int32_t> most(kMaxArrayDimensions + 1, 1);
+  most[0] = kMaxArrayDimensions;
+  auto deepest = Header(most);
+  EXPECT_TRUE(ReadArrayBlock(deepest.data(), 1, &a)) << "the deepest array allowed";
   auto negative = Header({2, 3, -1});
   EXPECT_FALSE(ReadArrayBlock(negative.data(), 1, &a));
   // The header and the elements must fit a 32-bit block: with 4-byte
@@ -213,15 +270,20 @@ TEST(Services, ArrayWithABrokenHeaderFreesOnlyItsBlock) {
   RuntimeService(2023, kTypeText | kArrayFlag, reinterpret_cast<std::intptr_t>(arr));  // LSan proves the block freed
 }
 
-TEST(FatalReport, TextHasHeadingCodeLineOnlyForNonZeroAndMessageLineOnlyWhenGiven) {
-  EXPECT_EQ(FatalReportText("m", 0), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBAm\r\n");
-  EXPECT_EQ(FatalReportText("", 0), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n");
-  EXPECT_EQ(FatalReportText(nullptr, -7),
-            "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA-7\r\n\r\n");
+// The report names the size and carries no code line: allocation failures are reported with code 0.
+TEST(FatalReportDeathTest, AllocationFailureEndsWithMinusOne) {
+  EXPECT_EXIT(Allocate(-1), testing::ExitedWithCode(255), "!\r\n\r\n[^\r\n]* -1 [^\r\n]*\r\n$");
+  platform::seam::HeapLimit exhausted(1);
+  void* p = Allocate(8);
+  EXPECT_EXIT(Reallocate(p, 16), testing::ExitedWithCode(255), " 16 ");
+  Release(p);
 }
 
-TEST(FatalReportDeathTest, AllocationFailureEndsWithMinusOne) {
-  EXPECT_EXIT(Allocate(-1), testing::ExitedWithCode(255), "-1");
+TEST(FatalReportDeathTest, FatalAndEndServicesEndTheProgram) {
+  EXPECT_EXIT(RuntimeService(2027, reinterpret_cast<std::intptr_t>("gone"), 0), testing::ExitedWithCode(255),
+              "!\r\n\r\n[^\r\n]*gone\r\n$");
+  EXPECT_EXIT(RuntimeService(2028, 3, 0), testing::ExitedWithCode(3), "");
+  EXPECT_EXIT(RuntimeService(2024, -1, 0), testing::ExitedWithCode(255), " -1 ");
 }
 
 // A count whose block (count plus NUL, header or length table) no longer fits
