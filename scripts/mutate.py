@@ -543,18 +543,26 @@ TRACE_ENV = 'BRISVALE_MUTANT_TRACE'
 SWITCH_SOURCE = f'''// Written by scripts/mutate.py into its copy of the tree: which mutant is on.
 // With {TRACE_ENV} set to a folder, each process also notes there, once per
 // mutant, which mutated places it reached: only programs that reach a
-// mutant can catch it.
+// mutant can catch it. The switch sits in front of the code it guards, so it
+// leaves errno and the thread's last error as it found them.
 #pragma once
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #ifdef _WIN32
 #include <process.h>
+extern "C" __declspec(dllimport) unsigned long __stdcall GetLastError();
+extern "C" __declspec(dllimport) void __stdcall SetLastError(unsigned long);
 #define BRISVALE_MUTANT_PID _getpid()
 #else
 #include <unistd.h>
 #define BRISVALE_MUTANT_PID getpid()
 #endif
 inline bool {SWITCH}(int id) {{
+  const int saved_errno = errno;
+#ifdef _WIN32
+  const unsigned long saved_error = GetLastError();
+#endif
   static const int on = [] {{
     const char* s = std::getenv("{SWITCH_ENV}");
     return s ? std::atoi(s) : 0;
@@ -570,6 +578,10 @@ inline bool {SWITCH}(int id) {{
       std::fclose(f);
     }}
   }}
+#ifdef _WIN32
+  SetLastError(saved_error);
+#endif
+  errno = saved_errno;
   return on == id;
 }}
 '''
@@ -633,7 +645,7 @@ class Tree:
             shutil.copy2(s, d)
         global SWITCH_HEADER
         SWITCH_HEADER = os.path.join(self.base, 'mutant_switch.h')
-        if not os.path.exists(SWITCH_HEADER):
+        if not os.path.exists(SWITCH_HEADER) or open(SWITCH_HEADER).read() != SWITCH_SOURCE:
             with open(SWITCH_HEADER, 'w') as f:
                 f.write(SWITCH_SOURCE)
 
