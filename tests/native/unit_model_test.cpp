@@ -12,6 +12,7 @@
 #include "runtime/service.h"
 #include "runtime/texts.h"
 #include "runtime/value.h"
+#include "tests/support/window_loader.h"
 #include "ui/posix/fake_native.h"
 #include "ui/unit_model.h"
 #include "ui/unit_offer.h"
@@ -149,6 +150,8 @@ const EventHandler kHandlers[] = {Record, ReplaceText};
 const WindowTemplate kTemplate{kWin, kUnits, 5, kBindings, 5};
 const WindowTemplate* const kWindows[] = {&kTemplate};
 
+void ShowNative(void* native) { unitplatform::NativeShow(native, true); }
+
 int g_last_gone_calls = 0;
 void LastGone() { ++g_last_gone_calls; }
 
@@ -173,23 +176,11 @@ class UnitModel : public ::testing::Test {
     while (EventsBlocked()) UnblockEvents();
   }
 
-  // What the loader does: create every unit, attach it, show the visible ones.
   void Load() {
-    std::int32_t count = 0;
-    UnitSlot* slots = ProgramWindowUnits(kWin, &count);
-    ASSERT_EQ(count, 5);
-    for (std::int32_t i = 0; i < count; ++i) {
-      UnitCreateInfo info;
-      info.type = slots[i].type;
-      info.window = kWin;
-      info.unit = slots[i].tmpl->id;
-      info.parent = i ? slots[0].live : nullptr;
-      info.common = &slots[i].stored;
-      UnitObject* u = CreateFake(info);
-      AttachUnitObject(kWin, info.unit, u);
+    std::vector<UnitObject*> units = bvtest::LoadWindowUnits(kWin, CreateFake, ShowNative);
+    ASSERT_EQ(units.size(), 5u);
+    for (UnitObject* u : units)
       if (!u->native) hidden_.push_back(u);
-      else if (slots[i].stored.flags & kUnitVisible) unitplatform::NativeShow(u->native, true);
-    }
   }
   FakeUnit* Live(UnitId unit) {
     std::int32_t count = 0;

@@ -1,4 +1,5 @@
-// Hex dump for assertion messages about byte texts in the native tests.
+// Hex dump for assertion messages about byte texts, in both trees' tests:
+// "d6 d0 0d 0a", nothing for no bytes.
 #pragma once
 
 #include <cstdio>
@@ -10,10 +11,11 @@ inline std::string Hex(const std::string& bytes) {
   std::string out;
   char b[4];
   for (unsigned char c : bytes) {
-    std::snprintf(b, sizeof b, "%02X ", c);
+    std::snprintf(b, sizeof b, "%02x ", c);
     out += b;
   }
-  return out.empty() ? "(empty)" : out;
+  if (!out.empty()) out.pop_back();
+  return out;
 }
 
 }  // namespace bvtest
