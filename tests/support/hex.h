@@ -1,5 +1,4 @@
-// Hex dump for assertion messages about byte texts, in both trees' tests:
-// "d6 d0 0d 0a", nothing for no bytes.
+// Hex dump for assertion messages about byte texts in both trees: "d6 d0 0a".
 #pragma once
 
 #include <cstdio>

@@ -1,8 +1,6 @@
 // What the window loader does, for tests of either tree that build a program
-// window from stand-in unit types: every unit created from its slot (the
-// window first, the others as its children), attached, and the visible ones
-// shown, except units of a type that is never shown. The unit type's create
-// and the way to show a native window are the test's own.
+// window from stand-in unit types with their own create and their own way to
+// show a native window.
 #pragma once
 
 #include <vector>
@@ -11,8 +9,9 @@
 
 namespace bvtest {
 
-// The created units in template order (a failed create leaves null); a unit
-// without a native window is attached but not shown.
+// Creates every unit of `window` from its slot (the window first, then the
+// others as its children), attaches it and shows the visible ones but those
+// of a type that is never shown. The units in template order.
 template <class Show>
 std::vector<bv::UnitObject*> LoadWindowUnits(bv::WindowId window, bv::UnitCreateFn create, Show show) {
   std::int32_t count = 0;
@@ -28,9 +27,9 @@ std::vector<bv::UnitObject*> LoadWindowUnits(bv::WindowId window, bv::UnitCreate
     info.common = &slot.stored;
     info.data = slot.tmpl->data;
     info.data_size = slot.tmpl->data_size;
-    bv::UnitObject* unit = create(info);
-    bv::AttachUnitObject(window, info.unit, unit);
-    units.push_back(unit);
+    units.push_back(create(info));
+    bv::AttachUnitObject(window, info.unit, units.back());
+    const bv::UnitObject* unit = units.back();
     if (unit && unit->native && (slot.stored.flags & bv::kUnitVisible) && !(slot.type->flags & bv::kTypeNeverShown))
       show(unit->native);
   }
