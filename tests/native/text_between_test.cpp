@@ -6,7 +6,7 @@
 
 #include "app/text_between.h"
 #include "runtime/value.h"
-#include "tests/native/hex.h"
+#include "tests/support/hex.h"
 
 namespace bv {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "runtime/text_commands.h"
 #include "runtime/value.h"
-#include "tests/native/hex.h"
+#include "tests/support/hex.h"
 #include "tests/native/value_records.h"
 
 namespace bv {

@@ -17,6 +17,7 @@
 #include "runtime/program.h"
 #include "runtime/value.h"
 #include "tests/native/support/recording_commands.h"
+#include "tests/support/window_loader.h"
 #include "ui/drag_drop_library.h"
 #include "ui/main_window.h"
 #include "ui/posix/fake_native.h"
@@ -149,21 +150,9 @@ class ToolHandlers : public ::testing::Test {
     bvtest::recording::Reset();
   }
 
-  // What the loader does for the handlers' purpose: every unit live.
   void Load() {
-    std::int32_t count = 0;
-    UnitSlot* slots = ProgramWindowUnits(kMainWindow, &count);
-    ASSERT_GT(count, 0);
-    for (std::int32_t i = 0; i < count; ++i) {
-      UnitCreateInfo info;
-      info.type = slots[i].type;
-      info.window = kMainWindow;
-      info.unit = slots[i].tmpl->id;
-      info.parent = i ? slots[0].live : nullptr;
-      info.common = &slots[i].stored;
-      info.data = slots[i].tmpl->data;
-      AttachUnitObject(kMainWindow, info.unit, CreateTextUnit(info));
-    }
+    const auto show = [](void* native) { unitplatform::NativeShow(native, true); };
+    ASSERT_FALSE(bvtest::LoadWindowUnits(kMainWindow, CreateTextUnit, show).empty());
   }
 
   static void Raise(UnitId unit, std::int32_t event) {

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "tests/support/window_loader.h"
 #include "ui/unit_model.h"
 #include "ui/window_unit.h"
 
@@ -114,21 +115,9 @@ inline void InstallFakeWindow(const bv::EventHandler* handlers = nullptr, std::i
   bv::InstallProgramWindows(windows, 1, handlers, handler_count);
 }
 
-// What the loader does, in short: create, attach, show.
+// Loads the fake window, showing its units without taking the activation.
 inline void LoadFakeWindow() {
-  std::int32_t count = 0;
-  bv::UnitSlot* slots = bv::ProgramWindowUnits(kFakeWin, &count);
-  for (std::int32_t i = 0; i < count; ++i) {
-    bv::UnitCreateInfo info;
-    info.type = slots[i].type;
-    info.window = kFakeWin;
-    info.unit = slots[i].tmpl->id;
-    info.parent = i ? slots[0].live : nullptr;
-    info.common = &slots[i].stored;
-    bv::UnitObject* u = CreateFakeUnit(info);
-    bv::AttachUnitObject(kFakeWin, info.unit, u);
-    ShowWindow(static_cast<HWND>(u->native), SW_SHOWNA);
-  }
+  LoadWindowUnits(kFakeWin, CreateFakeUnit, [](void* native) { ShowWindow(static_cast<HWND>(native), SW_SHOWNA); });
 }
 
 // Delivers waiting messages until `done` holds, at most `rounds` times 10 ms.

@@ -243,17 +243,6 @@ std::wstring OwnFolder() {
   return slash == std::wstring::npos ? std::wstring() : self.substr(0, slash + 1);
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char b[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(b, sizeof b, "%02x ", c);
-    out += b;
-  }
-  if (!out.empty()) out.pop_back();
-  return out;
-}
-
 std::string HexPacked(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out;

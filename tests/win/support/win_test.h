@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/hex.h"
+
 namespace bvtest {
 
 // ---- Child scenarios ------------------------------------------------------------
@@ -94,9 +96,6 @@ std::wstring OwnFolder();
 std::wstring WideFromGbk(const std::string& gbk);
 std::string GbkFromWide(const std::wstring& wide);
 std::string Utf8FromWide(const std::wstring& wide);
-
-// Hex dump for assertion messages about byte texts.
-std::string Hex(const std::string& bytes);
 
 // For the report files of the helper programs, one field per word: the bytes
 // as hex without spaces, and text as UTF-8 with CR, LF and tab shown as \r,

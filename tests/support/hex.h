@@ -1,4 +1,4 @@
-// Hex dump for assertion messages about byte texts in the native tests.
+// Hex dump for assertion messages about byte texts in both trees: "d6 d0 0a".
 #pragma once
 
 #include <cstdio>
@@ -10,10 +10,11 @@ inline std::string Hex(const std::string& bytes) {
   std::string out;
   char b[4];
   for (unsigned char c : bytes) {
-    std::snprintf(b, sizeof b, "%02X ", c);
+    std::snprintf(b, sizeof b, "%02x ", c);
     out += b;
   }
-  return out.empty() ? "(empty)" : out;
+  if (!out.empty()) out.pop_back();
+  return out;
 }
 
 }  // namespace bvtest
