@@ -369,7 +369,9 @@ TEST_F(UnitModel, CommonPropertiesAreClampedAndReadBackStoredOrLiveTillTheWindow
 // Death tests see the report on stderr as GBK bytes: the whole report (its
 // message, no code line) is matched as bytes.
 struct Reports : ::testing::MatcherInterface<const std::string&> {
-  explicit Reports(const char* message) : report(FatalReportText(message, 0)) {}
+  explicit Reports(const char* message) : report(FatalReportText(nullptr, 0, message, 0), '\0') {
+    FatalReportText(report.data(), report.size() + 1, message, 0);
+  }
   bool MatchAndExplain(const std::string& err, ::testing::MatchResultListener*) const override {
     return err.find(report) != std::string::npos;
   }
