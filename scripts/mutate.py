@@ -18,23 +18,26 @@ could tell.
 
 It works in a copy of the tree (build/mutate/<tree>/src) with a build of its
 own: natively with the sanitizers on, as test.sh builds; for win/ code with
-MinGW, running the Windows test programs under Wine. For each file it builds
-all of the file's mutants at once, each behind a switch that the environment
-variable BRISVALE_MUTANT turns on at run time (a mutant schema), and then
-runs, per mutant, only the test programs that link the mutated code,
-directly, fastest first, stopping at the first failure. A mutant the schema
-cannot hold (one in a constant expression, say) is built on its own. A
-mutant that does not compile does not count; a failing link or test kills
-it; one that outlives its time limit is counted as timed out, and caught.
+MinGW, running the Windows test programs under Wine (--e2e adds the
+end-to-end test of the real exe). For each file it builds all of the file's
+mutants at once, each behind a switch that the environment variable
+BRISVALE_MUTANT turns on at run time (a mutant schema). The test programs
+that link the file then run once with no mutant on: they must pass, and they
+note which mutants they reach. Each mutant then runs only the programs that
+reach it, directly, fastest first, stopping at the first failure; a mutant
+no test reaches survives unrun. A mutant the schema cannot hold (one in a
+constant expression, say) is built and run on its own. A mutant that does not
+compile does not count; a failing link or test kills it; one that outlives
+its time limit is counted as timed out, and caught.
 
 Survivors that the tests cannot or need not kill are judged once in
 scripts/mutants-judged.txt, keyed by file, change and line text; a run
-reports only survivors not judged there. The score is
+reports only survivors not judged there (--judged lists the others too), and
+a full run names entries no mutant matches any more. The score is
 caught / (all - equivalent), caught being killed plus timed out.
 """
 
 import argparse
-import bisect
 import concurrent.futures
 import dataclasses
 import json
@@ -843,6 +846,8 @@ class Runner:
         if not self.tree.native:
             self._wine_template()
         self.programs = programs_of(self.tree, self.args.e2e)
+        if getattr(self.args, 'programs', None):
+            self.programs = [p for p in self.programs if p.name in self.args.programs]
         targets = [p.name if not p.name.startswith('e2e.') else 'all' for p in self.programs]
         r = self.tree.ninja(sorted(set(targets)) + self._tools())
         if r.returncode:
@@ -1097,6 +1102,11 @@ def report(mutants, judged, timing, args, seconds):
             print(f'\nJudged entries no mutant of this run matches any more ({len(stale)}):')
             for k in stale:
                 print(k)
+    if args.judged:
+        kept = [m for m in mutants if m.status == 'survived' and m.key in judged]
+        print(f'\nJudged survivors ({len(kept)}):')
+        for m in kept:
+            print(f'{m.file}:{m.line}: {m.op}{" #" + str(m.ordinal) if m.ordinal > 1 else ""}: {judged[m.key][0]}')
     if survivors:
         print(f'\nSurvivors not judged yet ({len(survivors)}):')
         for m in survivors:
@@ -1126,6 +1136,7 @@ def main():
     ap.add_argument('-j', '--jobs', type=int, default=os.cpu_count() or 2)
     ap.add_argument('--work', default=os.path.join(ROOT, 'build', 'mutate'))
     ap.add_argument('--json', help='also write every mutant and its fate here')
+    ap.add_argument('--judged', action='store_true', help='also list the survivors already judged')
     args = ap.parse_args()
     if args.check:
         return check(args)
@@ -1167,19 +1178,20 @@ def main():
 # Mutants of the extraction that its tests must kill, by line text and change.
 CHECK_FILE = 'app/text_between.cpp'
 CHECK_KILLED = [
-    ('if (at < 0) return nullptr;', 'relational < -> <='),
-    ('const std::int32_t start = at + left_length;', 'arithmetic + -> -'),
     ('if (at < 0) return nullptr;', 'negate if'),
-    ('const ValueRecord ignore_case = ValueRecord::Bool(true);', 'literal'),
+    ('if (at < 0) return nullptr;', 'literal 0 -> -1'),
+    ('const std::int32_t start = at + left_length;', 'arithmetic + -> -'),
     ('return Call(MidText, {src, ValueRecord::Int(start), ValueRecord::Int(end - start)}).AsText();',
      'arithmetic - -> +'),
 ]
+CHECK_PROGRAMS = ['text_between_test', 'tool_test']
 
 
 def check(args):
-    """Builds the copy, runs the unmutated extraction's tests and five known mutants: all must be caught."""
-    args.tree, args.only, args.full, args.sample, args.e2e = 'native', [CHECK_FILE], True, None, False
-    args.work = os.path.join(args.work, 'check')
+    """Builds the copy, runs the unmutated extraction's tests and four known mutants: all must be caught."""
+    args.tree, args.only, args.full, args.sample, args.e2e, args.judged = 'native', [CHECK_FILE], True, None, False, False
+    args.work, args.programs = os.path.join(args.work, 'check'), CHECK_PROGRAMS
+    read_judged()  # the list must parse
     with open(os.path.join(ROOT, CHECK_FILE), encoding='utf-8') as f:
         found = analyse(CHECK_FILE, f.read()).mutants
     chosen = []
