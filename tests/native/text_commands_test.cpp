@@ -24,9 +24,13 @@ using namespace std::string_literals;
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
 
+// Callers need not look at a result's type word, but every command sets it,
+// for an empty result and for missing arguments too: these check it.
+//
 // A command's text result as bytes; null reads as "(null)" so that an
 // allocated "" and null never look alike. Releases the result.
 std::string Take(ValueRecord r) {
+  EXPECT_EQ(r.type, kTypeText);
   char* t = r.AsText();
   std::string s = t ? std::string(t) : "(null)";
   EXPECT_TRUE(t == nullptr || *t != '\0') << "commands answer null, never an allocated empty text";
@@ -37,6 +41,7 @@ std::string TextOf(ValueRecord v) { return Take(Call(ToText, {v})); }
 
 // A byte-set result as its bytes, "(null)" for null. Releases the result.
 std::string TakeBytes(ValueRecord r) {
+  EXPECT_EQ(r.type, kTypeByteSet);
   std::uint8_t* b = r.AsByteSet();
   if (!b) return "(null)";
   std::int32_t dims;
@@ -45,6 +50,10 @@ std::string TakeBytes(ValueRecord r) {
   std::string s(reinterpret_cast<const char*>(ByteSetData(b)), static_cast<std::size_t>(ByteSetLength(b)));
   Release(b);
   return s;
+}
+std::int32_t IntOf(ValueRecord r) {
+  EXPECT_EQ(r.type, kTypeInt);
+  return r.AsInt();
 }
 
 // An array block {int32 d, d int32 sizes, elements}; with one size and byte
@@ -66,7 +75,7 @@ std::int32_t Find(const std::string& text, const std::string& sought, std::optio
                               start ? ValueRecord::Int(*start) : ValueRecord::Omit(), ValueRecord::Bool(fold == true)};
   ValueRecord result{};
   FindText(&result, fold ? 4 : start ? 3 : 2, args);
-  return result.AsInt();
+  return IntOf(result);
 }
 struct FindCase {
   std::string text, sought;
@@ -133,8 +142,8 @@ TEST(ToTextAndToByteSet, EveryKindOfValue) {
       {Array(kTypeInt, empty.data()), "(null)", "(null)"},
       // Scalars: decimal text; little-endian bytes at the type's own width.
       {bvtest::Byte(200), "200", "\xC8"},
-      {ValueRecord::Of(kTypeByte, 0xFFFFFF07), "7", "\x07"},            // only the low byte is a byte's value
-      {ValueRecord::Of(kTypeShort, 0x0001FFFF), "-1", "\xFF\xFF"},      // only the low half is a short's value
+      {ValueRecord::Of(kTypeByte, 0xFFFFFF07), "7", "\x07"},  // only the low byte is a byte's value
+      {ValueRecord::Of(kTypeShort, 0x0001FFFF), "-1", "\xFF\xFF"},  // only the low half is a short's value
       {bvtest::Short(-5), "-5", "\xFB\xFF"},
       {ValueRecord::Int(0x01020304), "16909060", "\x04\x03\x02\x01"},
       {ValueRecord::Int(kIntMin), "-2147483648", "\0\0\0\x80"s},
@@ -186,7 +195,7 @@ TEST(ToText, DateTimeIsGregorianWithTheTimePartsThatAreNotZero) {
       // To the nearest second, also across the end of a day.
       {2 + 0.4 * s, "1900年1月1日"},
       {2 + 59.6 * s, "1900年1月1日0时1分"},
-      {1.9999999, "1900年1月1日"},    // 23:59:59.99
+      {1.9999999, "1900年1月1日"},  // 23:59:59.99
       {-1.25, "1899年12月29日6时"},  // before day 0 the fraction is still the time of the day
       // Month ends and leap days; 1900 is no leap year.
       {32, "1900年1月31日"},
@@ -205,48 +214,13 @@ TEST(ToText, DateTimeIsGregorianWithTheTimePartsThatAreNotZero) {
   for (const auto& c : cases) EXPECT_EQ(TextOf(bvtest::DateTime(c.days)), c.text) << c.days;
 }
 
-// ---- Every command ---------------------------------------------------------------
-
-// Callers need not look at a result's type word, but every command sets it:
-// for an empty result and for missing arguments too.
-TEST(TextCommands, EveryCommandSetsTheTypeWordOfItsResult) {
-  struct Case {
-    const char* name;
-    Command command;
-    std::vector<ValueRecord> args;
-    TypeCode type;
-  };
-  const ValueRecord abc = ValueRecord::TextOf("abc");
-  const Case cases[] = {
-      {"ToText", ToText, {}, kTypeText},
-      {"ToText", ToText, {ValueRecord::Int(5)}, kTypeText},
-      {"ToText", ToText, {ValueRecord::Unit(1, 2, UnitTypeCode(1, 1))}, kTypeText},
-      {"ToByteSet", ToByteSet, {}, kTypeByteSet},
-      {"ToByteSet", ToByteSet, {abc}, kTypeByteSet},
-      {"ToByteSet", ToByteSet, {ValueRecord::TextOf(kEmptyText)}, kTypeByteSet},
-      {"TextLength", TextLength, {}, kTypeInt},
-      {"TextLength", TextLength, {abc}, kTypeInt},
-      {"FindText", FindText, {}, kTypeInt},
-      {"FindText", FindText, {abc, ValueRecord::TextOf("c")}, kTypeInt},
-      {"MidText", MidText, {}, kTypeText},
-      {"MidText", MidText, {abc, ValueRecord::Int(2), ValueRecord::Int(1)}, kTypeText},
-      {"MidText", MidText, {abc, ValueRecord::Int(9), ValueRecord::Int(1)}, kTypeText},
-  };
-  for (const Case& c : cases) {
-    ValueRecord result{};
-    c.command(&result, static_cast<std::int32_t>(c.args.size()), c.args.data());
-    EXPECT_EQ(result.type, c.type) << c.name << " with " << c.args.size() << " arguments: type word 0x" << std::hex
-                                   << result.type;
-    if (result.type == kTypeText || result.type == kTypeByteSet) Release(result.Pointer());
-  }
-}
-
 // ---- TextLength ----------------------------------------------------------------
 
 TEST(TextLength, CountsBytesBeforeTheNul) {
-  EXPECT_EQ(Call(TextLength, {ValueRecord::TextOf("\xD6\xD0\xCE\xC4")}).AsInt(), 4) << "two GBK characters";
-  EXPECT_EQ(Call(TextLength, {ValueRecord::TextOf(kEmptyText)}).AsInt(), 0);
-  EXPECT_EQ(Call(TextLength, {ValueRecord::TextOf(nullptr)}).AsInt(), 0);
+  EXPECT_EQ(IntOf(Call(TextLength, {ValueRecord::TextOf("\xD6\xD0\xCE\xC4")})), 4) << "two GBK characters";
+  EXPECT_EQ(IntOf(Call(TextLength, {ValueRecord::TextOf(kEmptyText)})), 0);
+  EXPECT_EQ(IntOf(Call(TextLength, {ValueRecord::TextOf(nullptr)})), 0);
+  EXPECT_EQ(IntOf(Call(TextLength, {})), 0);
 }
 
 // ---- FindText --------------------------------------------------------------------
@@ -261,16 +235,17 @@ TEST(FindText, StartPositionAndRange) {
       {"abcabc", "c", -3, {}, 3},
       {"abcabc", "c", kIntMin, {}, 3},
       {"abcabc", "c", kIntMax, {}, -1},
-      {"abc", "abcd", {}, {}, -1},     // longer than the text
-      {"abcabc", "bc", 6, {}, -1},     // longer than the rest of the range
-      {"abc", "", {}, {}, 1},          // an empty sought text is at 1 while the range is not empty,
-      {"abc", "", 3, {}, 1},           // whatever the start
+      {"abc", "abcd", {}, {}, -1},  // longer than the text
+      {"abcabc", "bc", 6, {}, -1},  // longer than the rest of the range
+      {"abc", "", {}, {}, 1},  // an empty sought text is at 1 while the range is not empty,
+      {"abc", "", 3, {}, 1},  // whatever the start
       {"abc", "", 4, {}, -1},
       {"abc", "", 9, {}, -1},
       {"", "", {}, {}, -1},
       {"", "a", {}, {}, -1},
   });
-  EXPECT_EQ(Call(FindText, {ValueRecord::TextOf(nullptr), ValueRecord::TextOf(nullptr)}).AsInt(), -1);
+  EXPECT_EQ(IntOf(Call(FindText, {ValueRecord::TextOf(nullptr), ValueRecord::TextOf(nullptr)})), -1);
+  EXPECT_EQ(IntOf(Call(FindText, {})), -1);
 }
 
 // The letters A to Z equal a to z, on both sides and in trail bytes too; no
@@ -306,11 +281,11 @@ TEST(FindText, MatchesStartOnACharacter) {
       {"\xB0\x42\x62", "B", 1, true, 3},
       {"\xB0\x62", "b", {}, {}, -1},
       {"\x80\x62\x62", "b", {}, {}, 3},  // every byte from 0x80 up leads,
-      {"\x7F\x62", "b", {}, {}, 2},      // no byte below it
+      {"\x7F\x62", "b", {}, {}, 2},  // no byte below it
       {"\xB0\xC1\xC1\xC2", "\xC1", {}, {}, 3},  // after a trail byte from 0x80 up
       {"\xB0\x62\x62", "b", 2, {}, 2},  // a start inside a character reads its trail as a byte of its own
-      {odd, "b", {}, {}, -1},            // the b pairs with the 41st 0xB0
-      {odd, "b", 3, {}, 43},             // from the 2nd 0xB0 the b stands alone
+      {odd, "b", {}, {}, -1},  // the b pairs with the 41st 0xB0
+      {odd, "b", 3, {}, 43},  // from the 2nd 0xB0 the b stands alone
       {even, "b", {}, {}, 42},
       {odd, "\xB0\xB0", {}, {}, 2},
       {odd, "\xB0\x62", {}, {}, 42},
@@ -347,6 +322,7 @@ TEST(MidText, CutsBytesAndClampsTheCountToTheText) {
   EXPECT_EQ(Mid("abcdef", 2, 0), "(null)");
   EXPECT_EQ(Mid("abcdef", 2, -1), "(null)");
   EXPECT_EQ(Mid(nullptr, 1, 1), "(null)");
+  EXPECT_EQ(Take(Call(MidText, {})), "(null)");
   EXPECT_EQ(Mid("\xD6\xD0\xCE\xC4", 2, 2), "\xD0\xCE") << "a double-byte character may be split";
 }
 
