@@ -40,6 +40,7 @@ caught / (all - equivalent), caught being killed plus timed out.
 import argparse
 import concurrent.futures
 import dataclasses
+import fcntl
 import json
 import os
 import random
@@ -633,6 +634,15 @@ class Tree:
         self.build = os.path.join(self.base, 'build')
         self.native = kind == 'native'
 
+    def lock(self):
+        """One run at a time in a copy: another run would write over the files this one mutates."""
+        os.makedirs(self.base, exist_ok=True)
+        self._lock = open(os.path.join(self.base, '.lock'), 'w')
+        try:
+            fcntl.flock(self._lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            raise SystemExit(f'another mutation run is using {self.base}; wait for it or give --work')
+
     def sync(self):
         """Copies the tracked and new files of the work tree; unchanged files keep their times."""
         files = run(['git', 'ls-files', '-co', '--exclude-standard'], cwd=ROOT, check=True).stdout.split('\n')
@@ -841,6 +851,7 @@ class Runner:
         self.reached = {}  # program -> ids of the mutants it reaches with none on
 
     def prepare(self):
+        self.tree.lock()
         self.tree.sync()
         self.tree.configure()
         if not self.tree.native:
@@ -973,29 +984,31 @@ class Runner:
         return bad
 
     def _baseline(self, rel, progs, progress):
-        """Runs the programs with no mutant on: they must pass. Notes which mutants each reaches."""
-        for p in progs:
-            folder = os.path.join(self.tree.base, 'trace', p.name)
-            shutil.rmtree(folder, ignore_errors=True)
-            os.makedirs(folder)
-            trace = folder if self.tree.native else 'Z:' + folder.replace('/', '\\')
-            log = os.path.join(self.tree.base, 'trace', p.name + '.log')
-            # One more try before giving up on the file: a machine under load can fail a test once.
-            for attempt in (1, 2):
-                rc, secs = run_program(p, 0, self._limit(p, first=True), trace, log)
-                if rc == 0:
-                    break
-                progress.say(f'{p.name} failed with no mutant on ({rel}, exit {rc}, try {attempt}); its output:\n'
-                             + tail(log))
-            if rc != 0:
-                return False
-            p.seconds = secs
-            self.reached[p.name] = set()
-            for name in os.listdir(folder):
-                with open(os.path.join(folder, name)) as f:
-                    self.reached[p.name].update(int(x) for x in f.read().split())
+        """Runs the programs with no mutant on, side by side: they must pass. Notes which mutants each reaches."""
+        with concurrent.futures.ThreadPoolExecutor(self.args.jobs) as pool:
+            passed = all(pool.map(lambda p: self._baseline_one(rel, p, progress), progs))
         progs.sort(key=lambda p: p.seconds)
-        return True
+        return passed
+
+    def _baseline_one(self, rel, p, progress):
+        folder = os.path.join(self.tree.base, 'trace', p.name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        trace = folder if self.tree.native else 'Z:' + folder.replace('/', '\\')
+        log = os.path.join(self.tree.base, 'trace', p.name + '.log')
+        # One more try before giving up on the file: a machine under load can fail a test once.
+        for attempt in (1, 2):
+            rc, p.seconds = run_program(p, 0, self._limit(p, first=True), trace, log)
+            if rc == 0:
+                break
+            progress.say(f'{p.name} failed with no mutant on ({rel}, exit {rc}, try {attempt}); its output:\n'
+                         + tail(log))
+        reached = set()
+        for name in os.listdir(folder):
+            with open(os.path.join(folder, name)) as f:
+                reached.update(int(x) for x in f.read().split())
+        self.reached[p.name] = reached
+        return rc == 0
 
     def _limit(self, p, first=False):
         if first:
@@ -1163,12 +1176,19 @@ def main():
     by_file = {}
     for m in mutants:
         by_file.setdefault(m.file, []).append(m)
+    judged = read_judged()
     for rel, ms in by_file.items():
+        started_file = time.monotonic()
         runner.mutate_file(rel, ms, progress)
+        # Each file's outcome as soon as it is known, for whoever works on its survivors meanwhile.
+        new = [m for m in ms if m.status == 'survived' and m.key not in judged]
+        caught = sum(m.status in ('killed', 'timeout') for m in ms)
+        progress.say(f'{rel}: {caught} caught, {len(new)} not judged, in {fmt(time.monotonic() - started_file)}'
+                     + ''.join(f'\n  {m.line}: {m.op}  {m.line_text}' for m in new))
+        if args.json:
+            with open(args.json, 'w') as f:
+                json.dump([dataclasses.asdict(m) for m in mutants], f, indent=0)
     progress.say('')
-    if args.json:
-        with open(args.json, 'w') as f:
-            json.dump([dataclasses.asdict(m) for m in mutants], f, indent=0)
     report(mutants, read_judged(), runner.timing, args, time.monotonic() - started)
     return 0
 
