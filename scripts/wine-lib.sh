@@ -160,10 +160,11 @@ wine_remove_prefix() {
   if [ "${BRISVALE_KEEP_PREFIX:-0}" = 1 ]; then echo "prefix kept: $1" >&2; else rm -rf "$1"; fi
 }
 
-# start_test_server DIR [OPTIONS...]: the local test server of tests/servers,
-# logging into DIR/log, with the options given; sets server_pid and
-# server_ports ("PLAIN [TLS...]") once it listens. Every address it serves is
-# local, so no proxy may come between. stop_test_server ends it.
+# start_test_server DIR [OPTIONS...]: the stand-in web server
+# (tests/servers/http_server.py), logging into DIR/log, with the options
+# given; sets server_pid and server_ports ("PLAIN [TLS...]") once it listens.
+# Every address it serves is local, so no proxy may come between.
+# stop_test_server ends it.
 server_pid=""
 start_test_server() {
   local dir=$1 i
