@@ -18,11 +18,12 @@ _wine_lib_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # build_win [TARGET...]: configures the Windows tree ($BRISVALE_BUILD_DIR/win,
 # build/ unless told) and builds the targets (everything when none is named).
+# BRISVALE_WERROR=ON (or OFF), when set, goes to the configuration.
 build_win() {
   local tree=${BRISVALE_BUILD_DIR:-$_wine_lib_root/build}/win targets=()
   [ $# -eq 0 ] || targets=(--target "$@")
   cmake -S "$_wine_lib_root" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$_wine_lib_root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo ${BRISVALE_WERROR:+-DBRISVALE_WERROR=$BRISVALE_WERROR} >/dev/null &&
     cmake --build "$tree" -j "${BRISVALE_JOBS:-$(nproc)}" "${targets[@]}" ||
     { echo "the Windows build failed" >&2; return 1; }
 }
