@@ -4,6 +4,9 @@ option(BRISVALE_BUILD_TESTS "Build the tests" ON)
 option(BRISVALE_SANITIZE "Build native code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(BRISVALE_FUZZ "Build the fuzzers (clang with libFuzzer, native only)" OFF)
 option(BRISVALE_BENCH "Build the benchmarks" OFF)
+# CI keeps the build free of warnings with this; off by default, so that a newer
+# compiler's new warning never stops someone building the tool.
+option(BRISVALE_WERROR "Treat compiler warnings as errors" OFF)
 
 # Every text of the system is GBK (code page 936) in the program; sources stay UTF-8.
 if(MSVC)
@@ -21,9 +24,9 @@ else()
 endif()
 
 if(MSVC)
-  set(BRISVALE_WARNINGS /W4)
+  set(BRISVALE_WARNINGS /W4 $<$<BOOL:${BRISVALE_WERROR}>:/WX>)
 else()
-  set(BRISVALE_WARNINGS -Wall -Wextra -Wno-missing-field-initializers)
+  set(BRISVALE_WARNINGS -Wall -Wextra -Wno-missing-field-initializers $<$<BOOL:${BRISVALE_WERROR}>:-Werror>)
 endif()
 
 add_library(brisvale_options INTERFACE)

@@ -2,7 +2,7 @@
 # Builds both trees and runs every test: the native tree (portable code, with
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzers for a bounded
 # time, the Windows tree under Wine, and the release package. Installs what is
-# missing first.
+# missing first. A compiler warning fails the build (of any of the three).
 #
 #   scripts/test.sh            everything
 #   BRISVALE_JOBS=N            parallel build jobs (default: number of cores)
@@ -17,7 +17,7 @@ build=${BRISVALE_BUILD_DIR:-$root/build}
 status=0
 
 echo "== native tree (sanitizers on)"
-cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISVALE_SANITIZE=ON >/dev/null
+cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISVALE_SANITIZE=ON -DBRISVALE_WERROR=ON >/dev/null
 cmake --build "$build/native" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build/native" --output-on-failure -j "$jobs" || status=1
@@ -25,14 +25,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 if [ -d tests/fuzz ]; then
   echo "== fuzzers (clang, libFuzzer)"
   CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRISVALE_FUZZ=ON -DBRISVALE_BUILD_TESTS=ON >/dev/null
+    -DBRISVALE_FUZZ=ON -DBRISVALE_BUILD_TESTS=ON -DBRISVALE_WERROR=ON >/dev/null
   cmake --build "$build/fuzz" -j "$jobs" --target brisvale_fuzzers
   ctest --test-dir "$build/fuzz" --output-on-failure -L fuzz -j "$jobs" || status=1
 fi
 
 echo "== Windows tree (MinGW-w64, tests under Wine)"
 . scripts/wine-lib.sh
-BRISVALE_BUILD_DIR=$build build_win
+BRISVALE_WERROR=ON BRISVALE_BUILD_DIR=$build build_win
 tested_exe=$(sha256sum "$build/win/bin/Brisvale.exe" | cut -d' ' -f1)
 # A template prefix made afresh by this run; every test program gets a copy.
 export BRISVALE_WINE_TEMPLATE="$build/win/wine-template"

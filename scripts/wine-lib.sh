@@ -18,11 +18,12 @@ _wine_lib_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # build_win [TARGET...]: configures the Windows tree ($BRISVALE_BUILD_DIR/win,
 # build/ unless told) and builds the targets (everything when none is named).
+# BRISVALE_WERROR=ON (or OFF), when set, goes to the configuration.
 build_win() {
   local tree=${BRISVALE_BUILD_DIR:-$_wine_lib_root/build}/win targets=()
   [ $# -eq 0 ] || targets=(--target "$@")
   cmake -S "$_wine_lib_root" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$_wine_lib_root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo ${BRISVALE_WERROR:+-DBRISVALE_WERROR=$BRISVALE_WERROR} >/dev/null &&
     cmake --build "$tree" -j "${BRISVALE_JOBS:-$(nproc)}" "${targets[@]}" ||
     { echo "the Windows build failed" >&2; return 1; }
 }
@@ -160,10 +161,11 @@ wine_remove_prefix() {
   if [ "${BRISVALE_KEEP_PREFIX:-0}" = 1 ]; then echo "prefix kept: $1" >&2; else rm -rf "$1"; fi
 }
 
-# start_test_server DIR [OPTIONS...]: the local test server of tests/servers,
-# logging into DIR/log, with the options given; sets server_pid and
-# server_ports ("PLAIN [TLS...]") once it listens. Every address it serves is
-# local, so no proxy may come between. stop_test_server ends it.
+# start_test_server DIR [OPTIONS...]: the stand-in web server
+# (tests/servers/http_server.py), logging into DIR/log, with the options
+# given; sets server_pid and server_ports ("PLAIN [TLS...]") once it listens.
+# Every address it serves is local, so no proxy may come between.
+# stop_test_server ends it.
 server_pid=""
 start_test_server() {
   local dir=$1 i

@@ -50,20 +50,20 @@ count_runs() { grep -c '^cmdline=' "$1" 2>/dev/null || echo 0; }
 # A request as the site received it: exactly the request line, the host, the
 # agent and the one Accept header, in any order after the first line.
 request_ok() {
-  local log=$1 line=$2 host=$3
-  /usr/bin/python3 - "$log" "$line" "$host" <<'EOF'
+  local host=$1 line=$2
+  site_log "$host" | /usr/bin/python3 -c '
 import sys
-text = open(sys.argv[1], "rb").read().decode("latin-1")
+text = sys.stdin.buffer.read().decode("latin-1")
 blocks = [b for b in text.split("=== request ") if b.strip()]
 if len(blocks) != 1:
     sys.exit(f"{len(blocks)} requests")
 lines = blocks[0].split("\n")[1:]
 lines = [l.rstrip("\r") for l in lines if l.strip()]
-want_first = sys.argv[2]
-want = {"Host: " + sys.argv[3], "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)", "Accept: */*"}
+want_first = sys.argv[1]
+want = {"Host: " + sys.argv[2], "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)", "Accept: */*"}
 if lines[0] != want_first or set(lines[1:]) != want or len(lines) != 4:
     sys.exit(f"got {lines!r}")
-EOF
+' "$line" "$host"
 }
 
 # gbk_hex TEXT: the GBK bytes of a UTF-8 text, in hex as the helpers report them.
@@ -78,9 +78,9 @@ e2e_check "equal: window comes up" read_window || cat "$work/window.txt"
 e2e_check "equal: Chinese-server version shown" test "$(label3)" = "14.3.1"
 e2e_check "equal: Korean-server version shown" test "$(label4)" = "14.3.1"
 e2e_check "equal: home page request line, agent and Accept" \
-  request_ok "$records/lol.qq.com.log" "GET / HTTP/1.0" lol.qq.com
+  request_ok lol.qq.com "GET / HTTP/1.0"
 e2e_check "equal: statistics request line, agent and Accept" \
-  request_ok "$records/www.op.gg.log" "GET /champion/statistics HTTP/1.0" www.op.gg
+  request_ok www.op.gg "GET /champion/statistics HTTP/1.0"
 
 e2e_expected_ob "$work/batches/first.bat" >"$work/expected-first.bat"
 drop "$work/batches/first.bat"
@@ -229,8 +229,8 @@ missing_box() {
 }
 e2e_check "missing: the box tells where to put the tool" missing_box || cat "$work/box6.txt"
 e2e_check "missing: after the box the program ends with 0" tool_exited 20
-e2e_check "missing: both pages were fetched all the same" \
-  bash -c "test -s '$records/lol.qq.com.log' && test -s '$records/www.op.gg.log'"
+both_fetched() { site_got lol.qq.com '^GET / ' && site_got www.op.gg '^GET /champion/statistics '; }
+e2e_check "missing: both pages were fetched all the same" both_fetched
 e2e_check "missing: nothing written" test ! -e "$game/ob.bat"
 reap_tool
 }

@@ -181,7 +181,7 @@ e2e_session() {
   E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/e2e.XXXXXX")
   WINEPREFIX=$prefix E2E_WORK=$E2E_WORK wine_fixed_layout "$E2E_DIR/sandbox.sh" --timeout "$limit" -- bash "$0" "$@"
   rc=$?
-  [ $rc -eq 0 ] || { echo "--- standin_sites records:"; head -c 4000 "$E2E_WORK"/records*/*.log 2>/dev/null; }
+  [ $rc -eq 0 ] || { echo "--- requests to the stand-in sites:"; head -c 4000 "$E2E_WORK"/sites.*/log/*.req 2>/dev/null; }
   # The sandbox has ended the server with everything else inside it.
   wine_remove_prefix "$prefix"
   rm -rf "$E2E_WORK"
@@ -190,7 +190,7 @@ e2e_session() {
 }
 
 e2e_session_end() {
-  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
+  stop_test_server
   wine_end_server
 }
 
@@ -204,21 +204,30 @@ e2e_result() {
 # For scripts running inside the sandbox (E2E_WORK set): the stand-in sites,
 # the tool started from another folder than its own, its window read from
 # outside ($E2E_WORK/window.txt), drops, clicks and the close. They keep the
-# session in the variables sites, records, tool and game.
+# session in the variables records, tool and game.
 
-sites=""
-# sites ARGS...: (re)starts the stand-in sites with the given options; the
-# requests of this start are recorded in $records.
+# sites ARGS...: (re)starts the stand-in sites (tests/servers/http_server.py
+# on port 80) with the given options; the requests of this start are recorded
+# in $records, one NNNNNN.req file each.
 sites() {
-  [ -n "$sites" ] && { kill "$sites" 2>/dev/null; wait "$sites" 2>/dev/null; }
-  records=$E2E_WORK/records.$RANDOM
-  mkdir -p "$records"
-  rm -f "$E2E_WORK/sites.ready"
-  /usr/bin/python3 "$E2E_DIR/standin_sites.py" --port 80 --lifetime 500 --record "$records" \
-    --ready-file "$E2E_WORK/sites.ready" "$@" &
-  sites=$!
-  e2e_wait_for "$E2E_WORK/sites.ready" "" 10
+  local dir
+  stop_test_server
+  dir=$(mktemp -d "$E2E_WORK/sites.XXXXXX") || return 1
+  start_test_server "$dir" --port 80 --lifetime 500 "$@" || return 1
+  records=$dir/log
 }
+
+# site_log HOST: the requests of this start of the sites whose Host is HOST, in
+# order, each after a line "=== request N".
+site_log() {
+  local f
+  for f in "$records"/*.req; do
+    grep -qixF "host: $1"$'\r' "$f" 2>/dev/null && { echo "=== request ${f##*/}"; cat "$f"; }
+  done
+  return 0
+}
+# site_got HOST PATTERN: whether a request to HOST has a line matching PATTERN.
+site_got() { site_log "$1" | grep -- "$2" >/dev/null; }
 
 tool=""
 # start_tool GAME_DIR: copies the exe into GAME_DIR and starts it from another

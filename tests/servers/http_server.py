@@ -1,10 +1,23 @@
 #!/usr/bin/env python3
-"""A small HTTP test server on 127.0.0.1 for the page retrieval tests.
+"""The stand-in web server on 127.0.0.1, for the page retrieval tests, their
+benchmark and the end-to-end tests.
 
 Every request's raw bytes (request line and headers) are written to the log
 folder as NNNNNN.req before the answer goes out, so a client that has its
-answer can read what it sent. The answer depends on the path (the part before
-"?"); numbers come from the query, e.g. /cut?n=300.
+answer can read what it sent. The answer depends on the Host header (without
+its port) and the path (the part before "?").
+
+The two sites the program reads, each served only when given an option:
+  lol.qq.com  /                     home.html, the version in
+                                    <div id="setNum" data-num="V" data-link=...
+  www.op.gg   /champion/statistics  statistics.html, the version in
+                                    "Korea - Version : V\n\t\t\t\t</div>\n"
+with {{VERSION}} of the page beside this file replaced by --home-version V
+(--stats-version V). --home-down (--stats-down) closes the connection
+without answering, as a site that is down does for the client.
+
+127.0.0.1 and localhost get the test pages; numbers come from the query,
+e.g. /cut?n=300.
 
   /                 "root page" with Content-Length
   /body             "hello body" with Content-Length
@@ -19,11 +32,14 @@ answer can read what it sent. The answer depends on the path (the part before
   /slow?n=N&pieces=P  N pattern bytes with Content-Length in P pieces, 0.1 s apart
   anything else     "page " plus the path, with Content-Length
 
-Each --tls CERT,KEY adds a listener that speaks TLS with that certificate
-and answers the same way. The ports go to --port-file on one line, the plain
-port first, then the TLS ports in the order given (a lone 0 when there are
-none). The server ends by itself after
---idle seconds without a request or --lifetime seconds in all.
+Any other host, or another path of a site, gets the 404 of /missing.
+
+The plain listener takes --port (a free one unless given). Each --tls
+CERT,KEY adds a listener on a free port that speaks TLS with that
+certificate and answers the same way. Once all listen, the ports go to
+--port-file on one line, the plain port first, then the TLS ports in the
+order given (a lone 0 when there are none). The server ends by itself after
+--lifetime seconds in all, or --idle seconds without a request when given.
 """
 
 import argparse
@@ -37,6 +53,8 @@ import time
 import urllib.parse
 
 HEAD_LIMIT = 64 * 1024
+HERE = os.path.dirname(os.path.abspath(__file__))
+MISSING = b"<html>not here</html>"
 
 
 def pattern(n):
@@ -49,9 +67,18 @@ def _big_pattern(n):
     return block * whole + block[:rest]
 
 
+class Site:
+    def __init__(self, path, template, version, down):
+        self.path = path
+        self.down = down
+        with open(os.path.join(HERE, template), "rb") as f:
+            self.page = f.read().replace(b"{{VERSION}}", (version or "").encode("utf-8"))
+
+
 class State:
-    def __init__(self, log_dir):
+    def __init__(self, log_dir, sites):
         self.log_dir = log_dir
+        self.sites = sites
         self.lock = threading.Lock()
         self.count = 0
         self.last = time.monotonic()
@@ -97,21 +124,36 @@ class Handler(socketserver.BaseRequestHandler):
             pass
 
     def answer(self, sock, raw):
-        line = raw.split(b"\r\n", 1)[0].decode("latin-1")
-        parts = line.split(" ")
+        lines = raw.split(b"\r\n\r\n", 1)[0].decode("latin-1").split("\r\n")
+        parts = lines[0].split(" ")
         target = parts[1] if len(parts) >= 2 else "/"
         url = urllib.parse.urlsplit(target)
         path = url.path
         query = urllib.parse.parse_qs(url.query)
+        host = ""
+        for line in lines[1:]:
+            key, _, value = line.partition(":")
+            if key.strip().lower() == "host":
+                host = value.strip().split(":", 1)[0].lower()
 
-        def head(status, length=None, extra=""):
-            h = "HTTP/1.0 %s\r\nContent-Type: application/octet-stream\r\n" % status
+        def head(status, length=None, kind="application/octet-stream"):
+            h = "HTTP/1.0 %s\r\nContent-Type: %s\r\n" % (status, kind)
             if length is not None:
                 h += "Content-Length: %d\r\n" % length
-            h += extra + "Connection: close\r\n\r\n"
+            h += "Connection: close\r\n\r\n"
             return h.encode("latin-1")
 
-        if path == "/":
+        site = self.server.state.sites.get(host)
+        if site is not None:
+            if site.down:
+                return  # closed without an answer
+            if path == site.path:
+                sock.sendall(head("200 OK", len(site.page), "text/html; charset=utf-8") + site.page)
+            else:
+                sock.sendall(head("404 Not Found", len(MISSING)) + MISSING)
+        elif host not in ("127.0.0.1", "localhost"):
+            sock.sendall(head("404 Not Found", len(MISSING)) + MISSING)
+        elif path == "/":
             body = b"root page"
             sock.sendall(head("200 OK", len(body)) + body)
         elif path == "/body":
@@ -123,8 +165,7 @@ class Handler(socketserver.BaseRequestHandler):
         elif path == "/zero":
             sock.sendall(head("200 OK", 0))
         elif path == "/missing":
-            body = b"<html>not here</html>"
-            sock.sendall(head("404 Not Found", len(body)) + body)
+            sock.sendall(head("404 Not Found", len(MISSING)) + MISSING)
         elif path == "/pattern":
             body = pattern(number(query, "n", 1000))
             sock.sendall(head("200 OK", len(body)) + body)
@@ -161,8 +202,8 @@ class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, state, tls_context=None):
-        super().__init__(("127.0.0.1", 0), Handler)
+    def __init__(self, state, port=0, tls_context=None):
+        super().__init__(("127.0.0.1", port), Handler)
         self.state = state
         self.tls_context = tls_context
 
@@ -187,19 +228,29 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--log-dir", required=True)
     ap.add_argument("--port-file", required=True)
+    ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--tls", action="append", default=[], metavar="CERT,KEY")
-    ap.add_argument("--idle", type=float, default=120)
+    ap.add_argument("--idle", type=float)
     ap.add_argument("--lifetime", type=float, default=900)
+    for name in ("home", "stats"):
+        group = ap.add_mutually_exclusive_group()
+        group.add_argument("--%s-version" % name)
+        group.add_argument("--%s-down" % name, action="store_true")
     args = ap.parse_args()
 
+    sites = {}
+    if args.home_version or args.home_down:
+        sites["lol.qq.com"] = Site("/", "home.html", args.home_version, args.home_down)
+    if args.stats_version or args.stats_down:
+        sites["www.op.gg"] = Site("/champion/statistics", "statistics.html", args.stats_version, args.stats_down)
     os.makedirs(args.log_dir, exist_ok=True)
-    state = State(args.log_dir)
-    servers = [Server(state)]
+    state = State(args.log_dir, sites)
+    servers = [Server(state, args.port)]
     for pair in args.tls:
         cert, key = pair.split(",", 1)
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         ctx.load_cert_chain(cert, key)
-        servers.append(Server(state, ctx))
+        servers.append(Server(state, tls_context=ctx))
     for s in servers:
         threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
 
@@ -215,7 +266,7 @@ def main():
     while True:
         time.sleep(0.5)
         now = time.monotonic()
-        if now - started > args.lifetime or now - state.last > args.idle:
+        if now - started > args.lifetime or (args.idle is not None and now - state.last > args.idle):
             break
     for s in servers:
         s.shutdown()

@@ -547,10 +547,15 @@ void* PoisonInsteadOfFree(void* p, std::size_t size) {
   return p;
 }
 }  // namespace
+// The library's operator new takes its memory from malloc(), so free() is its
+// match; GCC in Release cannot see that and calls it a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept {
   if (p && g_poison_deleted) PoisonInsteadOfFree(p, _msize(p));
   else std::free(p);
 }
+#pragma GCC diagnostic pop
 void operator delete(void* p, std::size_t size) noexcept {
   if (p && g_poison_deleted) PoisonInsteadOfFree(p, size);
   else operator delete(p);

@@ -38,7 +38,12 @@ int main() {
     DWORD pid = 0;
     GetWindowThreadProcessId(box.hwnd, &pid);
     std::string buttons;
-    for (int id : box.buttons) buttons += (buttons.empty() ? "" : ",") + std::to_string(id);
+    // Appended piece by piece: a literal + a temporary string makes GCC 12 in
+    // Release report overlapping copies inside the string that cannot happen.
+    for (int id : box.buttons) {
+      if (!buttons.empty()) buttons += ',';
+      buttons += std::to_string(id);
+    }
     out += "caption_hex=" + bvtest::HexPacked(box.caption) + "\r\n";
     out += "text_hex=" + bvtest::HexPacked(box.text) + "\r\n";
     out += "caption_utf8=" + bvtest::Utf8Shown(box.wide_caption) + "\r\n";
