@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds both trees and runs every test: the native tree (portable code, with
-# AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzers for a bounded
-# time, the Windows tree under Wine, and the release package. Installs what is
-# missing first. A compiler warning fails the build (of any of the three).
+# AddressSanitizer and UndefinedBehaviorSanitizer), the mutation run's own
+# check, the fuzzers for a bounded time, the Windows tree under Wine, and the
+# release package. Installs what is missing first. A compiler warning fails the build (of any of the three).
 #
 #   scripts/test.sh            everything
 #   BRISVALE_JOBS=N            parallel build jobs (default: number of cores)
@@ -21,6 +21,9 @@ cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRISVALE_SANIT
 cmake --build "$build/native" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build/native" --output-on-failure -j "$jobs" || status=1
+
+echo "== the mutation run's own check (known mutants caught, the unmutated copy passing)"
+python3 scripts/mutate.py --check --work "$build/mutate" -j "$jobs" || status=1
 
 if [ -d tests/fuzz ]; then
   echo "== fuzzers (clang, libFuzzer)"
