@@ -2,7 +2,8 @@
 # Builds both trees and runs every test: the native tree (portable code, with
 # AddressSanitizer and UndefinedBehaviorSanitizer), the mutation run's own
 # check, the fuzzers for a bounded time, the Windows tree under Wine, and the
-# release package. Installs what is missing first. A compiler warning fails the build (of any of the three).
+# release package. Installs what is missing first. A compiler warning fails
+# the build of any of the three trees.
 #
 #   scripts/test.sh            everything
 #   BRISVALE_JOBS=N            parallel build jobs (default: number of cores)
