@@ -644,18 +644,23 @@ class Tree:
             raise SystemExit(f'another mutation run is using {self.base}; wait for it or give --work')
 
     def sync(self):
-        """Copies the tracked and new files of the work tree; unchanged files keep their times."""
+        """Makes the copy's sources those of the work tree, tracked and new files alike: changed files are
+        copied (stamped now, so that the build sees them), files gone from the work tree go from the copy."""
         files = run(['git', 'ls-files', '-co', '--exclude-standard'], cwd=ROOT, check=True).stdout.split('\n')
-        for rel in filter(None, files):
+        wanted = {rel for rel in files if rel and os.path.isfile(os.path.join(ROOT, rel))}
+        for rel in wanted:
             s, d = os.path.join(ROOT, rel), os.path.join(self.src, rel)
-            if not os.path.isfile(s):
-                continue
             if os.path.exists(d):
                 with open(s, 'rb') as a, open(d, 'rb') as b:
                     if a.read() == b.read():
                         continue
             os.makedirs(os.path.dirname(d), exist_ok=True)
-            shutil.copy2(s, d)
+            shutil.copy(s, d)
+        for dirpath, _, names in os.walk(self.src):
+            for n in names:
+                rel = os.path.relpath(os.path.join(dirpath, n), self.src)
+                if rel not in wanted:
+                    os.remove(os.path.join(dirpath, n))
         global SWITCH_HEADER
         SWITCH_HEADER = os.path.join(self.base, 'mutant_switch.h')
         if not os.path.exists(SWITCH_HEADER) or open(SWITCH_HEADER).read() != SWITCH_SOURCE:
