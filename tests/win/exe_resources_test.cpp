@@ -299,8 +299,7 @@ BVTEST_CHILD(under_exe_manifest) {
 // What the child scenario saw of the window's controls.
 std::map<std::string, std::string> ControlsSeenBy(const char* scenario) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild(scenario);
-  EXPECT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  EXPECT_EQ(bvtest::RunChild(scenario), 0) << log.Raw();
   return log.Facts();
 }
 

@@ -99,8 +99,7 @@ BVTEST_CHILD(layout) {
 
 TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("layout");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["editbox7"], bvtest::Hex("\n\t\t\t\t</div>\n"));
   EXPECT_EQ(f["label3"], "<null>");
@@ -115,8 +114,7 @@ TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
 
 TEST(MainWindowLoad, CreatedEventRunsBeforeTheWindowIsShownAndDeferredDestroyEndsTheProgram) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("layout");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["visible_in_created"], "0");
   // The destruction posted from the handler waits for the loop: the window shows first.
@@ -178,8 +176,7 @@ BVTEST_CHILD(building) {
 
 TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("building");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("building"), 0) << log.Raw();
   EXPECT_EQ(log.Facts()["posted_click_was_queued"], "1");
   EXPECT_EQ(log.Facts()["created_ran"], "1");
   // Only the click sent from the created handler counts.
@@ -244,8 +241,7 @@ BVTEST_CHILD(wide_texts) {
 // use is one the font mapper fills with Chinese glyphs.
 TEST(MainWindowTexts, ReadWideTheyAreTheChineseTextsInChineseFonts) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("wide_texts");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("wide_texts"), 0) << log.Raw();
   auto f = log.Facts();
   for (const auto& shown : kShownTexts) {
     EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
@@ -290,8 +286,7 @@ BVTEST_CHILD(destroy_at_once) {
 
 TEST(MainWindowLoad, WindowDestroyedInItsCreatedEventStopsTheLoad) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("destroy_at_once");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("destroy_at_once"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["destroyed_in_created"], "1");
   EXPECT_EQ(log.Count("event3_ran"), 0);
@@ -351,8 +346,7 @@ BVTEST_CHILD(close_handler_destroys) {
 
 TEST(MainWindowClose, HandlerThatDestroysTheWindowLeavesNothingToTheCloseCommand) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("close_handler_destroys");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("close_handler_destroys"), 0) << log.Raw();
   auto f = log.Facts();
   ASSERT_EQ(f["bystander_made"], "1");
   EXPECT_EQ(f["destroyed_in_close"], "1");
@@ -385,8 +379,7 @@ BVTEST_CHILD(second_load) {
 
 TEST(MainWindowLoad, SecondLoadActivatesTheOpenWindowUnlessItIsBeingDestroyed) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("second_load");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("second_load"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["same_window"], "1");
   EXPECT_EQ(f["rebuilt"], "1");
@@ -437,8 +430,7 @@ BVTEST_CHILD(click) {
 
 TEST(MainWindowInput, AClickOnLabel3WhereButton1CoversItClicksButton1) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("click");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("click"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["under_is_button1"], "1");
   EXPECT_EQ(f["sent"], "2");
@@ -530,8 +522,7 @@ TEST(MainWindowLook, ScreenshotOfTheLoadedWindowIsSaved) {
     path = dir.File("main_window.bmp");
   }
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("screenshot", "\"" + path + "\"");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("screenshot", "\"" + path + "\""), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["saved"], "1") << path;
   EXPECT_GE(std::stoi(f["distinct_colours"].empty() ? "0" : f["distinct_colours"]), 4);
