@@ -29,7 +29,6 @@ home_ok() {
 e2e_check "WinINet fetches the statistics page by host name" stats_ok
 e2e_check "WinINet fetches the home page by host name" home_ok
 e2e_check "requests recorded per host" site_got www.op.gg "^GET /champion/statistics "
-e2e_check "request carries the agent" site_got lol.qq.com "^User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
 no_fetch() { ! fetch "$1" "$work/none.html" | grep -q status=; }
 e2e_check "no other name resolves" no_fetch http://example.com/
 e2e_check "no address beyond loopback answers" no_fetch http://192.0.2.1/

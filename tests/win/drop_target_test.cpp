@@ -18,8 +18,6 @@
 
 namespace {
 
-using bvtest::Hex;
-
 constexpr bv::WindowId kWin = 0x52010077;
 constexpr bv::UnitId kWinUnit = 0x06010000;
 constexpr bv::UnitId kDrop = 0x16010006;
@@ -227,12 +225,12 @@ class DropTargetTest : public ::testing::Test {
     return info.type->ops.create(info);
   }
 
+  // A window handle as the logic passes it: an integer.
+  static bv::ValueRecord Handle(HWND h) {
+    return bv::ValueRecord::Int(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(h)));
+  }
   bool Register(HWND h) {
-    bv::ValueRecord handle;
-    handle.SetWide(reinterpret_cast<std::uintptr_t>(h));
-    handle.type = bv::kTypeInt;
-    bv::ValueRecord r = bv::Call(bv::RegisterDrop, {bv::ValueRecord::Unit(kWin, kDrop, bv::kUnitDropTarget), handle});
-    return r.AsBool();
+    return bv::Call(bv::RegisterDrop, {bv::ValueRecord::Unit(kWin, kDrop, bv::kUnitDropTarget), Handle(h)}).AsBool();
   }
 
   void Accept(bool text, bool html, bool url, bool files) {
@@ -256,6 +254,20 @@ class DropTargetTest : public ::testing::Test {
     return hr;
   }
 
+  // The text of the one event raised so far, which must be of `kind`; else
+  // what came instead.
+  static std::string Only(int kind) {
+    if (g_seen.size() != 1) return "<" + std::to_string(g_seen.size()) + " events>";
+    if (g_seen[0].event != kind) return "<event " + std::to_string(g_seen[0].event) + ">";
+    return g_seen[0].was_null ? "<null>" : g_seen[0].text;
+  }
+  // A plain drop of `data` (copy allowed, no keys): Only(kind) of its events.
+  std::string DropOnly(IDataObject* data, int kind) {
+    g_seen.clear();
+    Drag(data, 0, DROPEFFECT_COPY);
+    return Only(kind);
+  }
+
   // Whether the target is accepting the drag now, as a hover shows it.
   bool Accepting() {
     DWORD e = DROPEFFECT_COPY;
@@ -264,89 +276,84 @@ class DropTargetTest : public ::testing::Test {
   }
 };
 
+// The unit once the logic has registered it on its window, as at start-up.
+class RegisteredTarget : public DropTargetTest {
+ protected:
+  void SetUp() override {
+    DropTargetTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(Register(g_parent));
+  }
+};
+
 constexpr DWORD kAllEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+using bv::kDropFiles, bv::kDropHtml, bv::kDropText, bv::kDropUrl;
 
-TEST_F(DropTargetTest, OneFileGivesExactlyItsPath) {
-  ASSERT_TRUE(Register(g_parent));
-  TestData d;
-  d.Files({"C:\\games\\live_game.bat"});
-  DWORD enter = 0, drop = 0;
-  EXPECT_EQ(Drag(&d, 0, kAllEffects, &enter, &drop), E_FAIL) << "a drop is never reported as done";
-  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
-  EXPECT_EQ(drop, DWORD(DROPEFFECT_COPY)) << "the chosen effect stays in the caller's effect";
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].event, 3);
-  EXPECT_EQ(g_seen[0].text, "C:\\games\\live_game.bat") << Hex(g_seen[0].text);
+// One format on offer and its kind accepted: one event of that kind, whose
+// text is the block's, in GBK, up to its NUL or its end. How paths are joined
+// and blocks bounded is tested natively; here, that each kind is read so.
+TEST_F(RegisteredTarget, EachKindArrivesAsOneEventWithItsText) {
+  const struct {
+    int kind;
+    void (*offer)(TestData&);
+    std::string text;
+  } cases[] = {
+      {kDropFiles, [](TestData& d) { d.Files({"C:\\games\\live_game.bat"}); }, "C:\\games\\live_game.bat"},
+      // a GBK folder name in the middle
+      {kDropFiles, [](TestData& d) { d.Files({"C:\\a.bat", "D:\\\xCE\xC4\xBC\xFE\\b.txt", "E:\\c"}); },
+       "C:\\a.bat\r\nD:\\\xCE\xC4\xBC\xFE\\b.txt\r\nE:\\c\r\n"},
+      // an empty list: the unit's own one-byte block holding the NUL, never null
+      {kDropFiles, [](TestData& d) { d.Files({}); }, ""},
+      {kDropFiles, [](TestData& d) { d.AnsiFiles({"C:\\games\\live_game.bat", "D:\\b"}); },
+       "C:\\games\\live_game.bat\r\nD:\\b\r\n"},
+      // NBSP, a, °, 中文, NBSP, b (UTF-8)
+      {kDropHtml, [](TestData& d) { d.Html("\xC2\xA0" "a\xC2\xB0\xE4\xB8\xAD\xE6\x96\x87\xC2\xA0" "b"); },
+       " a\xA1\xE3\xD6\xD0\xCE\xC4 b"},
+      {kDropUrl, [](TestData& d) { d.Url(std::string("http://127.0.0.1/x\0junk", 23)); }, "http://127.0.0.1/x"},
+      // Blocks without a NUL, of a size no allocator rounds up.
+      {kDropText, [](TestData& d) { d.blocks[CF_TEXT] = "0123456789abcdef"; }, "0123456789abcdef"},
+      {kDropText, [](TestData& d) { d.blocks[CF_UNICODETEXT] = TestData::Bytes(L"0123456789abcdef"); },
+       "0123456789abcdef"},
+  };
+  for (const auto& c : cases) {
+    Accept(c.kind == kDropText, c.kind == kDropHtml, c.kind == kDropUrl, c.kind == kDropFiles);
+    TestData d;
+    c.offer(d);
+    EXPECT_EQ(DropOnly(&d, c.kind), c.text) << "kind " << c.kind << " under code page " << GetACP();
+  }
 }
 
-TEST_F(DropTargetTest, ThreeFilesGiveOneTextEachPathEndingInCrLf) {
-  ASSERT_TRUE(Register(g_parent));
-  TestData d;
-  d.Files({"C:\\a.bat", "D:\\\xCE\xC4\xBC\xFE\\b.txt", "E:\\c"});  // a GBK folder name in the middle
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].text, "C:\\a.bat\r\nD:\\\xCE\xC4\xBC\xFE\\b.txt\r\nE:\\c\r\n") << Hex(g_seen[0].text);
-}
-
-// An empty list still raises the event; its text is the unit's own one-byte
-// block holding the NUL, never null.
-TEST_F(DropTargetTest, ZeroFilesGiveAnAllocatedEmptyText) {
-  ASSERT_TRUE(Register(g_parent));
-  TestData d;
-  d.Files({});
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_FALSE(g_seen[0].was_null);
-  EXPECT_EQ(g_seen[0].text, "");
-}
-
-TEST_F(DropTargetTest, ModifierKeysAndAllowedEffectsDecideTheEffect) {
-  ASSERT_TRUE(Register(g_parent));
+// The effect rules are tested natively; here, that each step of a drag asks
+// them with its keys and effects, and that no drop is reported as done.
+TEST_F(RegisteredTarget, EffectFollowsTheKeysAndNoDropIsReportedDone) {
   TestData d;
   d.Files({"C:\\x"});
   DWORD enter = 99, drop = 99;
+  EXPECT_EQ(Drag(&d, 0, kAllEffects, &enter, &drop), E_FAIL) << "a drop is never reported as done";
+  EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
+  EXPECT_EQ(drop, DWORD(DROPEFFECT_COPY)) << "the chosen effect stays in the caller's effect";
+  EXPECT_EQ(Only(kDropFiles), "C:\\x");
+  g_seen.clear();
   Drag(&d, MK_CONTROL | MK_SHIFT, kAllEffects, &enter, &drop);
   EXPECT_EQ(enter, 0u);
   EXPECT_EQ(drop, 0u);
   EXPECT_TRUE(g_seen.empty()) << "Ctrl+Shift must raise nothing";
-
-  Drag(&d, MK_SHIFT, DROPEFFECT_COPY | DROPEFFECT_LINK, &enter, &drop);
-  EXPECT_EQ(drop, 0u) << "Shift asks for a move the source does not allow";
-  EXPECT_TRUE(g_seen.empty());
-  Drag(&d, MK_SHIFT, kAllEffects, &enter, &drop);
-  EXPECT_EQ(drop, DWORD(DROPEFFECT_MOVE));
-  Drag(&d, 0, DROPEFFECT_LINK, &enter, &drop);
-  EXPECT_EQ(drop, DWORD(DROPEFFECT_LINK));
-  EXPECT_EQ(g_seen.size(), 2u);
 }
 
-TEST_F(DropTargetTest, TextOverFilesOnlyTargetIsRefused) {
-  ASSERT_TRUE(Register(g_parent));
-  TestData d;
-  d.Text("hello");
-  DWORD enter = 99, drop = 99;
-  Drag(&d, 0, kAllEffects, &enter, &drop);
-  EXPECT_EQ(enter, 0u);
-  EXPECT_EQ(drop, 0u);
-  EXPECT_TRUE(g_seen.empty());
-}
-
-TEST_F(DropTargetTest, TextAndFilesRaiseTextFirstThenFiles) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, TextAndFilesRaiseTextFirstThenFiles) {
   Accept(true, false, false, true);
   TestData d;
   d.Files({"C:\\one"});
   d.Text("plain \xD6\xD0");
   Drag(&d, 0, DROPEFFECT_COPY);
   ASSERT_EQ(g_seen.size(), 2u);
-  EXPECT_EQ(g_seen[0].event, 0);
-  EXPECT_EQ(g_seen[0].text, "plain \xD6\xD0") << Hex(g_seen[0].text);
-  EXPECT_EQ(g_seen[1].event, 3);
+  EXPECT_EQ(g_seen[0].event, kDropText);
+  EXPECT_EQ(g_seen[0].text, "plain \xD6\xD0");
+  EXPECT_EQ(g_seen[1].event, kDropFiles);
   EXPECT_EQ(g_seen[1].text, "C:\\one");
 }
 
-TEST_F(DropTargetTest, OfferedHtmlSuppressesTheTextEvenWhenNotAccepted) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, OfferedHtmlSuppressesTheTextEvenWhenNotAccepted) {
   Accept(true, false, false, false);
   TestData d;
   d.Text("from a page");
@@ -357,22 +364,10 @@ TEST_F(DropTargetTest, OfferedHtmlSuppressesTheTextEvenWhenNotAccepted) {
   EXPECT_TRUE(g_seen.empty());
 }
 
-TEST_F(DropTargetTest, HtmlArrivesInGbkWithPlainSpaces) {
-  ASSERT_TRUE(Register(g_parent));
-  Accept(false, true, false, false);
-  TestData d;
-  d.Html("a\xC2\xA0\xE4\xB8\xAD\xE6\x96\x87\xC2\xA0" "b");  // a, NBSP, 中文, NBSP, b (UTF-8)
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].event, 1);
-  EXPECT_EQ(g_seen[0].text, "a \xD6\xD0\xCE\xC4 b") << Hex(g_seen[0].text) << " under code page " << GetACP();
-}
-
 // Names arrive in GBK whatever the system's code page. A name GBK cannot spell
 // arrives in its short form when the platform gives one, else with "?" for
 // what cannot be spelt; nothing else of it is lost.
-TEST_F(DropTargetTest, DroppedNamesArriveInGbkOrInTheirShortForm) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, DroppedNamesArriveInGbkOrInTheirShortForm) {
   bvtest::TempDir dir;
   const std::wstring korean = std::wstring(bv::wide::Wide(dir.path().c_str()).c_str()) + L"\\한국 live.bat";
   HANDLE f = CreateFileW(korean.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
@@ -382,37 +377,25 @@ TEST_F(DropTargetTest, DroppedNamesArriveInGbkOrInTheirShortForm) {
   const bool has_short = GetShortPathNameW(korean.c_str(), short_form, MAX_PATH) && bv::wide::FitsGbk(short_form);
   TestData d;
   d.WideFiles({L"C:\\游戏\\英雄联盟\\live game.bat", korean, L"C:\\없는\\a.bat"});
-  Drag(&d, 0, DROPEFFECT_COPY);
+  const std::string text = DropOnly(&d, kDropFiles);
   DeleteFileW(korean.c_str());
-  ASSERT_EQ(g_seen.size(), 1u);
-  const std::string& text = g_seen[0].text;
   const std::string first = "C:\\\xD3\xCE\xCF\xB7\\\xD3\xA2\xD0\xDB\xC1\xAA\xC3\xCB\\live game.bat\r\n";
-  EXPECT_EQ(text.substr(0, first.size()), first) << Hex(text) << " under code page " << GetACP();
+  EXPECT_EQ(text.substr(0, first.size()), first) << " under code page " << GetACP();
   const std::size_t second_end = text.find("\r\n", first.size());
-  ASSERT_NE(second_end, std::string::npos) << Hex(text);
+  ASSERT_NE(second_end, std::string::npos) << text;
   const std::string second = text.substr(first.size(), second_end - first.size());
   if (has_short) {
     char* expected = bv::wide::ToGbkText(short_form);
-    EXPECT_EQ(second, expected) << "the short form " << Hex(second);
+    EXPECT_EQ(second, expected) << "the short form";
     bv::Release(expected);
   } else {
-    EXPECT_EQ(second, dir.path() + "\\?? live.bat") << Hex(second);
+    EXPECT_EQ(second, dir.path() + "\\?? live.bat");
   }
   EXPECT_EQ(text.substr(second_end), "\r\nC:\\??\\a.bat\r\n") << "no short form for a name that names nothing";
 }
 
-TEST_F(DropTargetTest, AnsiFileListArrivesAsItIs) {
-  ASSERT_TRUE(Register(g_parent));
-  TestData d;
-  d.AnsiFiles({"C:\\games\\live_game.bat", "D:\\b"});
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].text, "C:\\games\\live_game.bat\r\nD:\\b\r\n") << Hex(g_seen[0].text);
-}
-
 // What the platform offers wide arrives in GBK and wins over the 8-bit form.
-TEST_F(DropTargetTest, WideTextAndAddressArriveInGbk) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, WideTextAndAddressArriveInGbk) {
   Accept(true, false, true, false);
   TestData d;
   d.UnicodeText(L"中文 text 한");
@@ -423,95 +406,40 @@ TEST_F(DropTargetTest, WideTextAndAddressArriveInGbk) {
   Drag(&d, 0, DROPEFFECT_COPY, &enter);
   EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
   ASSERT_EQ(g_seen.size(), 2u);
-  EXPECT_EQ(g_seen[0].event, 0);
-  EXPECT_EQ(g_seen[0].text, "\xD6\xD0\xCE\xC4 text ?") << Hex(g_seen[0].text) << " under code page " << GetACP();
-  EXPECT_EQ(g_seen[1].event, 2);
-  EXPECT_EQ(g_seen[1].text, "http://\xC0\xFD\xD7\xD3.\xB2\xE2\xCA\xD4/x") << Hex(g_seen[1].text);
+  EXPECT_EQ(g_seen[0].event, kDropText);
+  EXPECT_EQ(g_seen[0].text, "\xD6\xD0\xCE\xC4 text ?") << " under code page " << GetACP();
+  EXPECT_EQ(g_seen[1].event, kDropUrl);
+  EXPECT_EQ(g_seen[1].text, "http://\xC0\xFD\xD7\xD3.\xB2\xE2\xCA\xD4/x");
 
   // Offered wide alone, the text is accepted on entry too.
   TestData wide_only;
   wide_only.UnicodeText(L"x");
   Accept(true, false, false, false);
-  enter = 0;
+  g_seen.clear();
   Drag(&wide_only, 0, DROPEFFECT_COPY, &enter);
   EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
-  ASSERT_EQ(g_seen.size(), 3u);
-  EXPECT_EQ(g_seen[2].text, "x");
+  EXPECT_EQ(Only(kDropText), "x");
 }
 
-TEST_F(DropTargetTest, UnterminatedWideTextIsReadNoFurtherThanItsBlock) {
-  ASSERT_TRUE(Register(g_parent));
-  Accept(true, false, false, false);
-  TestData d;
-  d.blocks[CF_UNICODETEXT] = TestData::Bytes(L"abc", 3) + "d";  // no NUL, and half a character at the end
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].text.substr(0, 3), "abc");
-  EXPECT_LE(g_seen[0].text.size(), 16u) << Hex(g_seen[0].text);
-}
-
-TEST_F(DropTargetTest, UrlArrivesAsItsBytesUpToTheNul) {
-  ASSERT_TRUE(Register(g_parent));
-  Accept(false, false, true, false);
-  TestData d;
-  d.Url(std::string("http://127.0.0.1/x\0junk", 23));
-  Drag(&d, 0, DROPEFFECT_LINK);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].event, 2);
-  EXPECT_EQ(g_seen[0].text, "http://127.0.0.1/x");
-}
-
-TEST_F(DropTargetTest, UnterminatedTextIsReadNoFurtherThanItsBlock) {
-  ASSERT_TRUE(Register(g_parent));
-  Accept(true, false, false, false);
-  TestData d;
-  d.blocks[CF_TEXT] = "abc";  // no NUL at all
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  // GlobalAlloc may round the block up a little; whatever it holds past the
-  // three bytes, the text stops at the block's end.
-  EXPECT_EQ(g_seen[0].text.substr(0, 3), "abc");
-  EXPECT_LE(g_seen[0].text.size(), 16u) << Hex(g_seen[0].text);
-}
-
-// A file list whose header points past its block, or whose last path never
-// ends, comes from a broken or hostile source: reading its paths would run
-// through memory that is not the block's.
-TEST_F(DropTargetTest, FileListReachingPastItsBlockRaisesNothing) {
-  ASSERT_TRUE(Register(g_parent));
-  Accept(false, false, false, true);
+// A file list whose header points past its block comes from a broken or
+// hostile source: reading its paths would run through memory that is not the
+// block's. Which lists are whole is tested natively.
+TEST_F(RegisteredTarget, FileListReachingPastItsBlockRaisesNothing) {
   DROPFILES head{};
   head.pFiles = 0x7FFFFFF0;
-  std::string beyond(reinterpret_cast<const char*>(&head), sizeof head);
-  beyond += std::string("C:\\a.bat\0\0", 10);
-  head.pFiles = sizeof head;
-  std::string open_ended(reinterpret_cast<const char*>(&head), sizeof head);
-  open_ended += std::string(4096, 'x');  // no NUL anywhere
-  for (const std::string& block : {beyond, open_ended}) {
-    TestData d;
-    d.blocks[CF_HDROP] = block;
-    g_seen.clear();
-    EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY), E_FAIL);
-    EXPECT_TRUE(g_seen.empty()) << "raised " << g_seen.size() << " event(s), first " << Hex(g_seen[0].text);
-  }
-  // A sound list right after still arrives.
-  TestData good;
-  good.Files({"C:\\b.bat"});
-  Drag(&good, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].text, "C:\\b.bat");
+  TestData d;
+  d.blocks[CF_HDROP] = std::string(reinterpret_cast<const char*>(&head), sizeof head) + std::string("C:\\a.bat\0\0", 10);
+  EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY), E_FAIL);
+  EXPECT_TRUE(g_seen.empty()) << "raised " << g_seen.size() << " event(s), first " << g_seen[0].text;
 }
 
-TEST_F(DropTargetTest, DataThatCannotBeReadSkipsOnlyItsStep) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, DataThatCannotBeReadSkipsOnlyItsStep) {
   Accept(true, false, false, true);
   TestData d;
   d.Text("t");
   d.Files({"C:\\f"});
   d.unreadable.push_back(CF_TEXT);
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].event, 3);
+  EXPECT_EQ(DropOnly(&d, kDropFiles), "C:\\f");
 }
 
 TEST_F(DropTargetTest, RegisterDropWorksOnceAndKeepsARefusedHandle) {
@@ -520,12 +448,18 @@ TEST_F(DropTargetTest, RegisterDropWorksOnceAndKeepsARefusedHandle) {
   EXPECT_EQ(RegisterDragDrop(g_parent, target_), DRAGDROP_E_ALREADYREGISTERED);
   EXPECT_FALSE(Register(g_parent)) << "a second RegisterDrop answers false";
 
-  // A platform refusal (no such window) is final for the unit too.
+  // A platform refusal is final for the unit too: here of no window, as a
+  // call without a handle gives (none is read past the arguments).
   bv::UnitObject* fresh = Create(kFilesOnly, sizeof kFilesOnly);
   ASSERT_TRUE(fresh);
   bv::AttachUnitObject(kWin, kDrop, fresh);
-  EXPECT_FALSE(Register(reinterpret_cast<HWND>(0x7FFF0)));
   HWND spare = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  const bv::ValueRecord args[2] = {bv::ValueRecord::Unit(kWin, kDrop, bv::kUnitDropTarget), Handle(spare)};
+  bv::ValueRecord result;
+  bv::RegisterDrop(&result, 1, args);
+  EXPECT_FALSE(result.AsBool());
+  bv::RegisterDrop(&result, 0, nullptr);
+  EXPECT_FALSE(result.AsBool());
   EXPECT_FALSE(Register(spare));
   EXPECT_EQ(RevokeDragDrop(spare), DRAGDROP_E_NOTREGISTERED);
   DestroyWindow(spare);
@@ -542,19 +476,16 @@ TEST_F(DropTargetTest, DestroyingTheUnitRevokesTheWindowItRegistered) {
   DestroyWindow(other);
 }
 
-TEST_F(DropTargetTest, EventTextIsReleasedAfterTheHandlerReturns) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, EventTextIsReleasedAfterTheHandlerReturns) {
   TestData d;
   d.Files({"C:\\released"});
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 1u);
+  ASSERT_EQ(DropOnly(&d, kDropFiles), "C:\\released");
   EXPECT_FALSE(HeapBlockInUse(g_seen[0].block));
 
   // A handler that takes the text over keeps a live block.
   g_mode = Mode::Keep;
-  Drag(&d, 0, DROPEFFECT_COPY);
-  ASSERT_EQ(g_seen.size(), 2u);
-  ASSERT_EQ(g_kept, g_seen[1].block);
+  ASSERT_EQ(DropOnly(&d, kDropFiles), "C:\\released");
+  ASSERT_EQ(g_kept, g_seen[0].block);
   EXPECT_TRUE(HeapBlockInUse(g_kept)) << "the heap walk must see a block in use";
   EXPECT_STREQ(g_kept, "C:\\released");
   bv::Release(g_kept);
@@ -568,25 +499,22 @@ TEST_F(DropTargetTest, EventTextIsReleasedAfterTheHandlerReturns) {
   bv::Release(g_kept);
 }
 
-TEST_F(DropTargetTest, HandlerDestroyingTheWindowEndsTheDrop) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, HandlerDestroyingTheWindowEndsTheDrop) {
   Accept(true, false, false, true);
   TestData d;
   d.Text("first");
   d.Files({"C:\\second"});
-  target_->AddRef();  // as the drag loop holds the target during the drop
+  const void* object = unit_;
   g_mode = Mode::DestroyWindow;
   EXPECT_EQ(Drag(&d, 0, DROPEFFECT_COPY), E_FAIL);
-  ASSERT_EQ(g_seen.size(), 1u) << "nothing is delivered for a unit that is gone";
+  EXPECT_FALSE(HeapBlockInUse(object)) << "with no reference out, the unit goes as the drop ends";
+  EXPECT_EQ(Only(kDropText), "first") << "nothing is delivered for a unit that is gone";
   EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), nullptr);
-  target_->Release();  // the last outside reference: the unit goes now
 }
-
 
 // The unit ends in one place, after its window: at once when nothing else
 // uses it, else when the platform lets go of its last reference.
-TEST_F(DropTargetTest, UnitOutlivesItsWindowUntilThePlatformLetsGo) {
-  ASSERT_TRUE(Register(g_parent));
+TEST_F(RegisteredTarget, UnitOutlivesItsWindowUntilThePlatformLetsGo) {
   const void* object = unit_;
   ASSERT_TRUE(HeapBlockInUse(object)) << "the heap walk must see the unit";
   target_->AddRef();  // as the platform holds a registered target
@@ -609,25 +537,18 @@ TEST_F(DropTargetTest, UnitOutlivesItsWindowUntilThePlatformLetsGo) {
   EXPECT_FALSE(HeapBlockInUse(second)) << "unused, it ends with its window";
 }
 
+// How the block reads is tested natively; here, that a refused block makes no
+// unit and a read one gives the unit its flags.
 TEST_F(DropTargetTest, DataBlockDecidesWhetherTheUnitIsCreated) {
   const std::int32_t v2[5] = {2, 0, 0, 0, 1};
   EXPECT_EQ(Create(v2, sizeof v2), nullptr);
-  EXPECT_EQ(Create(kFilesOnly, 12), nullptr);
   const std::int32_t v0[5] = {0, 1, 0, 1, 0};
   bv::UnitObject* u = Create(v0, sizeof v0);
   ASSERT_TRUE(u);
   bv::AttachUnitObject(kWin, kDrop, u);
   const bool want[4] = {true, false, true, false};
-  for (int i = 0; i < 4; ++i) {
-    bv::ValueRecord v = bv::ReadUnitProperty(kWin, kDrop, 8 + i, -1);
-    EXPECT_EQ(v.AsBool(), want[i]) << "property " << 8 + i;
-  }
-  bv::UnitObject* none = Create(nullptr, 0);
-  ASSERT_TRUE(none) << "a unit without a data block accepts nothing";
-  bv::AttachUnitObject(kWin, kDrop, none);
-  for (int i = 0; i < 4; ++i) EXPECT_FALSE(bv::ReadUnitProperty(kWin, kDrop, 8 + i, -1).AsBool());
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(bv::ReadUnitProperty(kWin, kDrop, 8 + i, -1).AsBool(), want[i]) << 8 + i;
   DestroyWindow(static_cast<HWND>(u->native));
-  DestroyWindow(static_cast<HWND>(none->native));
 }
 
 TEST_F(DropTargetTest, ChildWindowIsNeverVisible) {
@@ -642,19 +563,22 @@ TEST_F(DropTargetTest, ChildWindowIsNeverVisible) {
   EXPECT_EQ(wc.style, UINT(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW));
 }
 
-TEST_F(DropTargetTest, WrittenAcceptFlagsApplyFromTheNextDrag) {
-  ASSERT_TRUE(Register(g_parent));
+// Text over the files-only target is refused, until the text flag is written.
+TEST_F(RegisteredTarget, WrittenAcceptFlagsApplyFromTheNextDrag) {
   TestData d;
   d.Text("now wanted");
-  DWORD enter = 0;
-  Drag(&d, 0, DROPEFFECT_COPY, &enter);
+  DWORD enter = 99, drop = 99;
+  Drag(&d, 0, kAllEffects, &enter, &drop);
   EXPECT_EQ(enter, 0u);
+  EXPECT_EQ(drop, 0u);
+  EXPECT_TRUE(g_seen.empty());
   bv::WriteUnitProperty(kWin, kDrop, 8, -1, bv::ValueRecord::Bool(true));
   EXPECT_TRUE(bv::ReadUnitProperty(kWin, kDrop, 8, -1).AsBool());
+  bv::WriteUnitProperty(kWin, kDrop, 12, -1, bv::ValueRecord::Bool(true));
+  EXPECT_EQ(bv::FindUnitObject(kWin, kDrop), unit_) << "a property the type lacks changes nothing";
   Drag(&d, 0, DROPEFFECT_COPY, &enter);
   EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].text, "now wanted");
+  EXPECT_EQ(Only(kDropText), "now wanted");
 }
 
 TEST_F(DropTargetTest, DragLeaveClearsAcceptingAndNoFlagKeepsIt) {
@@ -690,8 +614,7 @@ TEST_F(DropTargetTest, QueryInterfaceAndCountingNeverEndTheTarget) {
   ASSERT_TRUE(Register(g_parent));
   TestData d;
   d.Files({"C:\\still here"});
-  Drag(&d, 0, DROPEFFECT_COPY);
-  EXPECT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(DropOnly(&d, kDropFiles), "C:\\still here");
 }
 
 }  // namespace
@@ -747,8 +670,7 @@ TEST_F(DropTargetTest, PlatformDragLoopReachesTheUnitOnlyOnceRegistered) {
   // delete what it moved.
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
-  ASSERT_EQ(g_seen.size(), 1u) << "turns of the drag loop: " << source.turns;
-  EXPECT_EQ(g_seen[0].text, "C:\\dragged.bat");
+  EXPECT_EQ(Only(kDropFiles), "C:\\dragged.bat") << "turns of the drag loop: " << source.turns;
 }
 
 }  // namespace

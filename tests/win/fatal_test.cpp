@@ -41,17 +41,19 @@ TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
   bvtest::TempDir dir;
   std::string marker = dir.File("end-callback-ran");
   SetEnvironmentVariableA(kMarkerEnv, marker.c_str());
-  bvtest::Child child = bvtest::StartChild("alloc_fail");
-  ASSERT_TRUE(child.process);
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, 0);
+  bvtest::SeenBox box;
+  int boxes = 0;
+  EXPECT_EQ(bvtest::RunChild("alloc_fail", "", [&](DWORD pid) {
+    box = bvtest::AnswerBox("错误", pid, 0);
+    boxes = bvtest::CountBoxes(pid);
+    bvtest::AnswerBox("错误", pid, IDOK, 2000);
+  }), -1);
   ASSERT_TRUE(box.found) << "no box captioned 错误 appeared";
-  EXPECT_EQ(bvtest::CountBoxes(child.pid), 1);
-  EXPECT_EQ(box.text, Heading() + "错误信息：分配 -5 字节内存失败!\r\n") << bvtest::Hex(box.text);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(box.text, Heading() + "错误信息：分配 -5 字节内存失败!\r\n");
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
   EXPECT_TRUE(box.has_icon);
   EXPECT_EQ(box.owner, nullptr);
-  bvtest::AnswerBox("错误", child.pid, IDOK, 2000);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
   bool ran = true;
   bvtest::ReadWholeFile(marker, &ran);
   EXPECT_FALSE(ran) << "the end callback must not run after a fatal error";
@@ -59,36 +61,25 @@ TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
 }
 
 // The text of a box ends in "\r\n"; Wine's static control keeps it, as Windows does.
-TEST(FatalReport, NonZeroCodeAddsTheCodeLine) {
-  bvtest::Child child = bvtest::StartChild("fatal_with_code");
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found);
-  EXPECT_EQ(box.text, Heading() + "错误代码：42\r\n\r\n错误信息：x\r\n") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
-}
-
-TEST(FatalReport, EmptyMessageShowsTheHeadingAlone) {
-  bvtest::Child child = bvtest::StartChild("fatal_empty");
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found);
-  EXPECT_EQ(box.text, Heading()) << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
+TEST(FatalReport, CodeLineOnlyForANonZeroCode) {
+  const std::pair<const char*, const char*> cases[] = {{"fatal_with_code", "错误代码：42\r\n\r\n错误信息：x\r\n"},
+                                                      {"fatal_empty", ""}};
+  for (const auto& [scenario, text] : cases) {
+    bvtest::SeenBox box;
+    EXPECT_EQ(bvtest::RunChildAnswering(scenario, "", "错误", IDOK, &box), -1) << scenario;
+    EXPECT_EQ(box.text, Heading() + text) << scenario;
+  }
 }
 
 // Whatever the system code page, the report reads the same in wide
 // characters, as a user, a screen reader or any other program sees it.
 TEST(FatalReport, ReadsBackInWideCharacters) {
-  bvtest::Child child = bvtest::StartChild("fatal_unit_missing");
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found) << "no box captioned 错误 appeared";
-  wchar_t caption[32] = {};
-  GetWindowTextW(box.hwnd, caption, 32);
-  EXPECT_STREQ(caption, L"\u9519\u8BEF");
+  bvtest::SeenBox box;
+  EXPECT_EQ(bvtest::RunChildAnswering("fatal_unit_missing", "", "错误", IDOK, &box), -1);
+  EXPECT_EQ(box.wide_caption, L"\u9519\u8BEF");
   EXPECT_EQ(bvtest::WideFromGbk(box.text),
             L"\u8FD0\u884C\u65F6\u51FA\u9519!\r\n\r\n\u9519\u8BEF\u4FE1\u606F\uFF1A"
-            L"\u6307\u5B9A\u7A97\u53E3\u5C1A\u672A\u8F7D\u5165\r\n")
-      << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
+            L"\u6307\u5B9A\u7A97\u53E3\u5C1A\u672A\u8F7D\u5165\r\n");
 }
 
 }  // namespace

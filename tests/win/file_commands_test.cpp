@@ -365,69 +365,43 @@ BVTEST_CHILD(info_box) {
   return Call(bv::InfoBox, {message, style}).AsInt();
 }
 
+// The box the InfoBox child shows for `args`, answered by `press` under `caption`.
+bvtest::SeenBox InfoBoxShown(const std::string& args, const char* caption, int press, long result) {
+  bvtest::SeenBox box;
+  EXPECT_EQ(bvtest::RunChildAnswering("info_box", args, caption, press, &box), result) << args;
+  EXPECT_TRUE(box.found) << args << ": no box titled " << caption;
+  return box;
+}
+
 TEST(InfoBox, StyleZeroShowsOneOkWithoutIconUnderTheDefaultTitle) {
-  bvtest::Child child = bvtest::StartChild("info_box", "text 0");
-  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, IDOK);
-  ASSERT_TRUE(box.found) << "no box titled 信息：";
+  bvtest::SeenBox box = InfoBoxShown("text 0", "信息：", IDOK, 0);
   EXPECT_EQ(box.text, "hello");
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
   EXPECT_FALSE(box.has_icon);
   EXPECT_EQ(box.owner, nullptr);
-  EXPECT_EQ(bvtest::WaitChild(child), 0);
-}
-
-TEST(InfoBox, YesNoAnsweredNoGivesSix) {
-  bvtest::Child child = bvtest::StartChild("info_box", "text 4 Ask");
-  bvtest::SeenBox box = bvtest::AnswerBox("Ask", child.pid, IDNO);
-  ASSERT_TRUE(box.found);
-  EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
-  EXPECT_EQ(bvtest::WaitChild(child), 6);
 }
 
 TEST(InfoBox, ButtonsMapToTheirNumbers) {
+  EXPECT_EQ(InfoBoxShown("text 4 Ask", "Ask", IDNO, 6).buttons, (std::vector<int>{IDYES, IDNO}));
   const struct {
     const char* style;
     int press;
     long result;
   } cases[] = {{"1", IDCANCEL, 1}, {"2", IDABORT, 2}, {"2", IDRETRY, 3}, {"2", IDIGNORE, 4}, {"3", IDYES, 5}};
-  for (const auto& c : cases) {
-    bvtest::Child child = bvtest::StartChild("info_box", std::string("text ") + c.style + " T");
-    bvtest::SeenBox box = bvtest::AnswerBox("T", child.pid, c.press);
-    ASSERT_TRUE(box.found) << "style " << c.style;
-    EXPECT_EQ(bvtest::WaitChild(child), c.result) << "style " << c.style << " pressed " << c.press;
-  }
+  for (const auto& c : cases) InfoBoxShown(std::string("text ") + c.style + " T", "T", c.press, c.result);
 }
 
 TEST(InfoBox, NumbersAndLogicalsShowAsTextOtherTypesAsNothing) {
-  bvtest::Child child = bvtest::StartChild("info_box", "true 0");
-  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, IDOK);
-  EXPECT_EQ(box.text, "真") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), 0);
-
-  child = bvtest::StartChild("info_box", "int 0");
-  box = bvtest::AnswerBox("信息：", child.pid, IDOK);
-  EXPECT_EQ(box.text, "-42") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), 0);
-
-  for (const char* other : {"bytes 0", "int_array 0"}) {
-    child = bvtest::StartChild("info_box", other);
-    box = bvtest::AnswerBox("信息：", child.pid, IDOK);
-    EXPECT_TRUE(box.found) << other;
-    EXPECT_EQ(box.text, "") << other << ": " << bvtest::Hex(box.text);
-    EXPECT_EQ(bvtest::WaitChild(child), 0) << other;
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"true 0", "真"}, {"int 0", "-42"}, {"bytes 0", ""}, {"int_array 0", ""}};
+  for (const auto& [args, text] : cases) EXPECT_EQ(InfoBoxShown(args, "信息：", IDOK, 0).text, text) << args;
 }
 
 // What a user, a screen reader or any program asking in wide characters sees.
 TEST(InfoBox, ChineseTextAndTitleReadBackInWideCharacters) {
-  bvtest::Child child = bvtest::StartChild("info_box", "chinese 64 提示");
-  bvtest::SeenBox box = bvtest::AnswerBox("提示", child.pid, IDOK);
-  ASSERT_TRUE(box.found) << "no box titled 提示";
-  wchar_t caption[64] = {};
-  GetWindowTextW(box.hwnd, caption, 64);
-  EXPECT_STREQ(caption, L"\u63D0\u793A");
-  EXPECT_EQ(bvtest::WideFromGbk(box.text), L"\u8BF7\u7B49\u5F85\u56FD\u670D\u66F4\u65B0") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), 0);
+  bvtest::SeenBox box = InfoBoxShown("chinese 64 提示", "提示", IDOK, 0);
+  EXPECT_EQ(box.wide_caption, L"\u63D0\u793A");
+  EXPECT_EQ(bvtest::WideFromGbk(box.text), L"\u8BF7\u7B49\u5F85\u56FD\u670D\u66F4\u65B0");
 }
 
 // Task modality: the caller's own top-level windows are disabled while the box is open.
@@ -446,12 +420,13 @@ BVTEST_CHILD(info_box_task_modal) {
 }
 
 TEST(InfoBox, IsModalToTheCallersWindows) {
-  bvtest::Child child = bvtest::StartChild("info_box_task_modal");
-  bvtest::SeenBox box = bvtest::AnswerBox("信息：", child.pid, 0);
-  ASSERT_TRUE(box.found);
-  Sleep(500);
-  bvtest::AnswerBox("信息：", child.pid, IDOK, 2000);
-  EXPECT_EQ(bvtest::WaitChild(child), 3) << "1: disabled while open, 2: enabled again after";
+  bool found = false;
+  EXPECT_EQ(bvtest::RunChild("info_box_task_modal", "", [&](DWORD pid) {
+    found = bvtest::AnswerBox("信息：", pid, 0).found;
+    Sleep(500);
+    bvtest::AnswerBox("信息：", pid, IDOK, 2000);
+  }), 3) << "1: disabled while open, 2: enabled again after";
+  EXPECT_TRUE(found);
 }
 
 }  // namespace

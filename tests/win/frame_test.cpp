@@ -54,8 +54,7 @@ BVTEST_CHILD(close_box) { return RunMain(CloseEntry); }
 
 TEST(ProgramEnd, CloseBoxEndsWithZeroAfterTheLastEndCallback) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("close_box");
-  EXPECT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  EXPECT_EQ(bvtest::RunChild("close_box"), 0) << log.Raw();
   EXPECT_EQ(log.Count("loop_returned"), 1);
   EXPECT_EQ(log.Count("end_callback"), 1);
   EXPECT_EQ(log.Count("first_end_callback"), 0);
@@ -103,12 +102,9 @@ BVTEST_CHILD(no_template) {
 
 void ExpectFatal(const char* child_name, const char* message) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild(child_name);
-  ASSERT_TRUE(child.process);
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found) << child_name << ": no box captioned 错误";
-  EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + message + "\r\n") << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
+  bvtest::SeenBox box;
+  EXPECT_EQ(bvtest::RunChildAnswering(child_name, "", "错误", IDOK, &box), -1) << child_name;
+  EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + message + "\r\n") << child_name;
   EXPECT_EQ(log.Count("end_callback"), 0) << log.Raw();
   EXPECT_EQ(log.Count("returned_from_load") + log.Count("returned_from_init"), 0) << log.Raw();
 }
@@ -137,8 +133,7 @@ BVTEST_CHILD(other_thread) { return RunMain(OtherThreadEntry); }
 
 TEST(ProgramEnd, EndAskedByAnotherThreadRunsOnTheMainThread) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("other_thread");
-  EXPECT_EQ(bvtest::WaitChild(child), 7) << log.Raw();
+  EXPECT_EQ(bvtest::RunChild("other_thread"), 7) << log.Raw();
   EXPECT_EQ(log.Count("end_callback"), 1);  // the main thread's end sequence ran it
   EXPECT_EQ(log.Count("loop_returned"), 0);
 }
@@ -170,9 +165,9 @@ TEST(ProgramStart, CurrentFolderIsTheProgramsFolderWhenStartedElsewhere) {
   GetCurrentDirectoryA(MAX_PATH, before);
   SetCurrentDirectoryA(elsewhere.path().c_str());
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("folder");
+  const long code = bvtest::RunChild("folder");
   SetCurrentDirectoryA(before);
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(code, 0) << log.Raw();
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   *wcsrchr(exe, L'\\') = L'\0';
@@ -190,8 +185,7 @@ long RunCopyIn(const std::wstring& folder, const char* child) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring exe = folder + L"\\frame_test.exe";
   if (!CopyFileW(self, exe.c_str(), FALSE)) return -4;
-  bvtest::Child c = bvtest::StartProgram(L"\"" + exe + L"\" --child=" + bv::wide::Wide(child).c_str());
-  const long code = bvtest::WaitChild(c);
+  const long code = bvtest::RunProgram(L"\"" + exe + L"\" --child=" + bv::wide::Wide(child).c_str());
   DeleteFileW(exe.c_str());
   return code;
 }

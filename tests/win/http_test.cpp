@@ -412,9 +412,8 @@ BVTEST_CHILD(trusted_https_fetch) {
 TEST_F(Http, TrustedHttpsServerIsFetchedWithTheSameRequest) {
   ASSERT_FALSE(Env("BVTEST_HTTPS_TRUSTED_PORT").empty());
   size_t before = LoggedRequests().size();
-  bvtest::Child child = bvtest::StartChild("trusted_https_fetch");
-  ASSERT_TRUE(child.process);
-  EXPECT_EQ(bvtest::WaitChild(child, 60000), 0) << "10: the certificate was not added, 20: wrong page";
+  EXPECT_EQ(bvtest::RunChild("trusted_https_fetch", "", nullptr, 60000), 0)
+      << "10: the certificate was not added, 20: wrong page";
   std::vector<std::string> all = LoggedRequests();
   ASSERT_EQ(all.size(), before + 1);
   const std::string& req = all.back();
@@ -489,9 +488,7 @@ BVTEST_CHILD(client_handle_lifetime) {
 }
 
 TEST_F(Http, ClientHandleOpenedOnceByFirstRealFetchAndClosedAtEnd) {
-  bvtest::Child child = bvtest::StartChild("client_handle_lifetime");
-  ASSERT_TRUE(child.process);
-  EXPECT_EQ(bvtest::WaitChild(child, 60000), 0);
+  EXPECT_EQ(bvtest::RunChild("client_handle_lifetime", "", nullptr, 60000), 0);
 }
 
 }  // namespace

@@ -99,8 +99,7 @@ BVTEST_CHILD(layout) {
 
 TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("layout");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["editbox7"], bvtest::Hex("\n\t\t\t\t</div>\n"));
   EXPECT_EQ(f["label3"], "<null>");
@@ -115,8 +114,7 @@ TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
 
 TEST(MainWindowLoad, CreatedEventRunsBeforeTheWindowIsShownAndDeferredDestroyEndsTheProgram) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("layout");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["visible_in_created"], "0");
   // The destruction posted from the handler waits for the loop: the window shows first.
@@ -178,8 +176,7 @@ BVTEST_CHILD(building) {
 
 TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("building");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("building"), 0) << log.Raw();
   EXPECT_EQ(log.Facts()["posted_click_was_queued"], "1");
   EXPECT_EQ(log.Facts()["created_ran"], "1");
   // Only the click sent from the created handler counts.
@@ -244,8 +241,7 @@ BVTEST_CHILD(wide_texts) {
 // use is one the font mapper fills with Chinese glyphs.
 TEST(MainWindowTexts, ReadWideTheyAreTheChineseTextsInChineseFonts) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("wide_texts");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("wide_texts"), 0) << log.Raw();
   auto f = log.Facts();
   for (const auto& shown : kShownTexts) {
     EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
@@ -290,8 +286,7 @@ BVTEST_CHILD(destroy_at_once) {
 
 TEST(MainWindowLoad, WindowDestroyedInItsCreatedEventStopsTheLoad) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("destroy_at_once");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("destroy_at_once"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["destroyed_in_created"], "1");
   EXPECT_EQ(log.Count("event3_ran"), 0);
@@ -351,8 +346,7 @@ BVTEST_CHILD(close_handler_destroys) {
 
 TEST(MainWindowClose, HandlerThatDestroysTheWindowLeavesNothingToTheCloseCommand) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("close_handler_destroys");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("close_handler_destroys"), 0) << log.Raw();
   auto f = log.Facts();
   ASSERT_EQ(f["bystander_made"], "1");
   EXPECT_EQ(f["destroyed_in_close"], "1");
@@ -385,8 +379,7 @@ BVTEST_CHILD(second_load) {
 
 TEST(MainWindowLoad, SecondLoadActivatesTheOpenWindowUnlessItIsBeingDestroyed) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("second_load");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("second_load"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["same_window"], "1");
   EXPECT_EQ(f["rebuilt"], "1");
@@ -437,104 +430,12 @@ BVTEST_CHILD(click) {
 
 TEST(MainWindowInput, AClickOnLabel3WhereButton1CoversItClicksButton1) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("click");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
+  ASSERT_EQ(bvtest::RunChild("click"), 0) << log.Raw();
   auto f = log.Facts();
   EXPECT_EQ(f["under_is_button1"], "1");
   EXPECT_EQ(f["sent"], "2");
   EXPECT_EQ(f["button1_clicked"], "1") << log.Raw();
   EXPECT_EQ(log.Count("gave_up"), 0);
-}
-
-// ---- What the window looks like ------------------------------------------------------
-
-// Saves the window as it is on the screen as a 24-bit BMP; false on failure.
-bool SaveWindowBitmap(HWND w, const std::string& path) {
-  RECT rc;
-  GetWindowRect(w, &rc);
-  int width = rc.right - rc.left, height = rc.bottom - rc.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof bi;
-  bi.biWidth = width;
-  bi.biHeight = height;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  bi.biCompression = BI_RGB;
-  int stride = (width * 3 + 3) & ~3;
-  std::string pixels(static_cast<std::size_t>(stride) * height, '\0');
-  GetDIBits(mem, bmp, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-  std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
-  file.append(reinterpret_cast<const char*>(&bi), sizeof bi);
-  file += pixels;
-  // Distinct colours: a blank capture has one or two.
-  int distinct = 0;
-  std::string seen;
-  for (std::size_t i = 0; i + 2 < pixels.size() && distinct < 8; i += 3) {
-    std::string px = pixels.substr(i, 3);
-    if (seen.find(px) == std::string::npos) seen += px, ++distinct;
-  }
-  Fact("distinct_colours", distinct);
-  return bvtest::WriteWholeFile(path, file);
-}
-
-void ScreenshotStartup(const bv::EventCall&) {
-  bv::WriteUnitProperty(bv::kMainWindow, bv::kLabel3, 8, -1, bv::ValueRecord::TextOf("13.24"));
-  bv::WriteUnitProperty(bv::kMainWindow, bv::kLabel4, 8, -1, bv::ValueRecord::TextOf("13.24"));
-}
-
-void CALLBACK ShotTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  const std::string& path = bvtest::ChildArgs().at(0);
-  Fact("saved", SaveWindowBitmap(MainHwnd(), path));
-  DestroyWindow(MainHwnd());
-}
-
-int ScreenshotEntry() {
-  bv::InitializeProgram();
-  bv::LoadWindow(bv::kMainWindow);
-  SetTimer(nullptr, 0, 1000, ShotTimer);
-  bv::RunMessageLoop();
-  return 0;
-}
-
-BVTEST_CHILD(screenshot) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {ScreenshotStartup};
-  return RunMain(ScreenshotEntry, handlers);
-}
-
-// The picture lands in BRISVALE_ARTIFACTS (a Unix folder) when set.
-TEST(MainWindowLook, ScreenshotOfTheLoadedWindowIsSaved) {
-  char unix_dir[MAX_PATH];
-  std::string path;
-  bvtest::TempDir dir;
-  if (GetEnvironmentVariableA("BRISVALE_ARTIFACTS", unix_dir, MAX_PATH)) {
-    std::string d = std::string("Z:") + unix_dir;
-    for (char& c : d)
-      if (c == '/') c = '\\';
-    CreateDirectoryA(d.c_str(), nullptr);
-    path = d + "\\main_window.bmp";
-  } else {
-    path = dir.File("main_window.bmp");
-  }
-  bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("screenshot", "\"" + path + "\"");
-  ASSERT_EQ(bvtest::WaitChild(child), 0) << log.Raw();
-  auto f = log.Facts();
-  EXPECT_EQ(f["saved"], "1") << path;
-  EXPECT_GE(std::stoi(f["distinct_colours"].empty() ? "0" : f["distinct_colours"]), 4);
 }
 
 }  // namespace

@@ -362,11 +362,9 @@ BVTEST_CHILD(after_destroy) {
 
 TEST(NativeUnitsGone, TypePropertyOfAClosedWindowIsFatalCommonOneIsStored) {
   bvtest::FactLog log;
-  bvtest::Child child = bvtest::StartChild("after_destroy");
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found);
-  EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：指定窗口尚未载入\r\n")) << bvtest::Hex(box.text);
-  EXPECT_EQ(bvtest::WaitChild(child), -1);
+  bvtest::SeenBox box;
+  EXPECT_EQ(bvtest::RunChildAnswering("after_destroy", "", "错误", IDOK, &box), -1);
+  EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：指定窗口尚未载入\r\n"));
   EXPECT_EQ(log.Facts()["left"], "200");  // the template's value again, not the 33 written while open
   EXPECT_EQ(log.Count("survived"), 0);
 }

@@ -345,30 +345,23 @@ BVTEST_CHILD(gbk_box) {
 
 TEST(BoxWrappers, TextAndCaptionReadBackInWideCharacters) {
   for (const char* kind : {"normal", "fixed"}) {
-    bvtest::Child child = bvtest::StartChild("gbk_box", std::string("short ") + kind);
-    bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-    ASSERT_TRUE(box.found) << kind << ": no box captioned 错误";
+    bvtest::SeenBox box;
+    EXPECT_EQ(bvtest::RunChildAnswering("gbk_box", std::string("short ") + kind, "错误", IDOK, &box), IDOK) << kind;
     // Read while the box was up: once answered, it may be gone.
     EXPECT_EQ(box.wide_caption, L"\u9519\u8BEF") << kind;
-    EXPECT_EQ(WideFromGbk(box.text), kLabelWide) << kind << ": " << bvtest::Hex(box.text);
-    EXPECT_EQ(bvtest::WaitChild(child), IDOK) << kind;
+    EXPECT_EQ(WideFromGbk(box.text), kLabelWide) << kind;
   }
 }
 
 // The fixed buffers hold 4,095 bytes' worth of text: a longer report is cut
 // at a character boundary, and the box still shows.
 TEST(BoxWrappers, FixedBoxCutsALongTextAtACharacter) {
-  bvtest::Child child = bvtest::StartChild("gbk_box", "long fixed");
-  bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-  ASSERT_TRUE(box.found);
+  bvtest::SeenBox box;
+  EXPECT_EQ(bvtest::RunChildAnswering("gbk_box", "long fixed", "错误", IDOK, &box), IDOK);
   EXPECT_EQ(WideFromGbk(box.text), L"a" + std::wstring(2047, L'\u4E2D')) << box.text.size() << " bytes";
-  EXPECT_EQ(bvtest::WaitChild(child), IDOK);
 
-  child = bvtest::StartChild("gbk_box", "long normal");
-  box = bvtest::AnswerBox("错误", child.pid, IDCANCEL);
-  ASSERT_TRUE(box.found);
+  EXPECT_EQ(bvtest::RunChildAnswering("gbk_box", "long normal", "错误", IDCANCEL, &box), IDCANCEL);
   EXPECT_EQ(WideFromGbk(box.text), L"a" + std::wstring(3000, L'\u4E2D')) << "the heap's wrapper cuts nothing";
-  EXPECT_EQ(bvtest::WaitChild(child), IDCANCEL);
 }
 
 }  // namespace

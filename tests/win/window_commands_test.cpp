@@ -146,12 +146,9 @@ BVTEST_CHILD(destroy_unknown_window) {
 
 TEST(WindowCommandsFatal, ReferenceToNothingIsTheFatalErrorOfAMissingUnit) {
   for (const char* scenario : {"handle_of_missing_unit", "destroy_unloaded_window", "destroy_unknown_window"}) {
-    bvtest::Child child = bvtest::StartChild(scenario);
-    bvtest::SeenBox box = bvtest::AnswerBox("错误", child.pid, IDOK);
-    ASSERT_TRUE(box.found) << scenario;
-    EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + bv::texts::kNoSuchUnit + "\r\n")
-        << scenario << ": " << bvtest::Hex(box.text);
-    EXPECT_EQ(bvtest::WaitChild(child), -1) << scenario;
+    bvtest::SeenBox box;
+    EXPECT_EQ(bvtest::RunChildAnswering(scenario, "", "错误", IDOK, &box), -1) << scenario;
+    EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + bv::texts::kNoSuchUnit + "\r\n") << scenario;
   }
 }
 

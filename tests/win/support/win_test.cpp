@@ -80,46 +80,42 @@ ChildRegistrar::ChildRegistrar(const char* name, ChildFn fn) { Children()[name] 
 
 const std::vector<std::string>& ChildArgs() { return g_child_args; }
 
-Child StartProgram(std::wstring command) {
+long RunProgram(std::wstring command, const WhileRunning& meanwhile, DWORD timeout_ms) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  Child c;
-  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    CloseHandle(pi.hThread);
-    c.process = pi.hProcess;
-    c.pid = pi.dwProcessId;
-    return c;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    const DWORD error = GetLastError();
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   static_cast<DWORD>(std::size(text)), nullptr);
+    std::fprintf(stderr, "CreateProcessW failed, error %lu (%s): %s\n", error, Utf8FromWide(text).c_str(),
+                 Utf8FromWide(command).c_str());
+    std::fflush(stderr);
+    return -3;
   }
-  const DWORD error = GetLastError();
-  wchar_t text[512] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                 static_cast<DWORD>(std::size(text)), nullptr);
-  std::fprintf(stderr, "CreateProcessW failed, error %lu (%s): %s\n", error, Utf8FromWide(text).c_str(),
-               Utf8FromWide(command).c_str());
-  std::fflush(stderr);
-  return c;
-}
-
-Child StartChild(const char* name, const std::string& extra) {
-  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
-  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
-  return StartProgram(std::move(cmd));
-}
-
-long WaitChild(Child& child, DWORD timeout_ms) {
-  if (!child.process) return -3;
+  CloseHandle(pi.hThread);
+  if (meanwhile) meanwhile(pi.dwProcessId);
   long code = -2;
-  if (WaitForSingleObject(child.process, timeout_ms) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
     DWORD c = 0;
-    GetExitCodeProcess(child.process, &c);
+    GetExitCodeProcess(pi.hProcess, &c);
     code = static_cast<long>(c);
   } else {
-    TerminateProcess(child.process, 99);
+    TerminateProcess(pi.hProcess, 99);
   }
-  CloseHandle(child.process);
-  child.process = nullptr;
+  CloseHandle(pi.hProcess);
   return code;
+}
+
+long RunChild(const char* name, const std::string& extra, const WhileRunning& meanwhile, DWORD timeout_ms) {
+  std::wstring cmd = L"\"" + SelfPath() + L"\" --child=" + WideFromGbk(name);
+  if (!extra.empty()) cmd += L" " + WideFromGbk(extra);
+  return RunProgram(std::move(cmd), meanwhile, timeout_ms);
+}
+
+long RunChildAnswering(const char* name, const std::string& extra, const char* caption, int press, SeenBox* box) {
+  return RunChild(name, extra, [&](DWORD pid) { *box = AnswerBox(caption, pid, press); });
 }
 
 SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms) {

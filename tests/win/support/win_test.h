@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,19 +31,18 @@ struct ChildRegistrar {
   static ::bvtest::ChildRegistrar bvtest_child_reg_##name(#name, bvtest_child_##name); \
   static int bvtest_child_##name()
 
-struct Child {
-  HANDLE process = nullptr;
-  DWORD pid = 0;
-};
-// Starts a program by its command line. When the start fails it prints the
-// command, the error code and its text, so that a chance failure names itself.
-Child StartProgram(std::wstring command);
-// Starts this test program with --child=NAME (plus `extra` arguments, a GBK
-// command-line tail).
-Child StartChild(const char* name, const std::string& extra = "");
-// Waits for the child's end; returns its exit code, or -2 after the timeout
-// (the child is then terminated), or -3 when it never started.
-long WaitChild(Child& child, DWORD timeout_ms = 30000);
+// What a test does while its child runs (answers its boxes, say), given the
+// child's process id.
+using WhileRunning = std::function<void(DWORD pid)>;
+// Runs a program by its command line to its end, `meanwhile` acting on it
+// first, and answers its exit code: -2 after the timeout (the program is then
+// ended), -3 when it never started (the command, the error code and its text
+// are printed, so that a chance failure names itself).
+long RunProgram(std::wstring command, const WhileRunning& meanwhile = nullptr, DWORD timeout_ms = 30000);
+// The same for this test program started with --child=NAME (plus `extra`, a
+// GBK command-line tail).
+long RunChild(const char* name, const std::string& extra = "", const WhileRunning& meanwhile = nullptr,
+              DWORD timeout_ms = 30000);
 // The arguments after --child=NAME, in GBK.
 const std::vector<std::string>& ChildArgs();
 
@@ -63,6 +63,9 @@ struct SeenBox {
 // button with control ID `press` (0: leave it open).
 SeenBox AnswerBox(const char* caption, DWORD pid, int press, DWORD timeout_ms = 30000);
 SeenBox AnswerBox(const wchar_t* caption, DWORD pid, int press, DWORD timeout_ms = 30000);
+// Runs child NAME (see RunChild) to its end, pressing `press` in the box
+// captioned `caption` that it shows; *box is what was seen of that box.
+long RunChildAnswering(const char* name, const std::string& extra, const char* caption, int press, SeenBox* box);
 // Counts the message boxes that process `pid` shows right now.
 int CountBoxes(DWORD pid);
 
