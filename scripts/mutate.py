@@ -535,6 +535,9 @@ class Renderer:
         if node['kind'] == 'stmt':
             return f'{{ if (!{SWITCH}({ms[0].id})) {original} }}'
         wrap = (lambda s: s) if node['kind'] == 'leaf' else (lambda s: f'({s})')
+        if any(m.edit[0] == 'negate' for m in ms):
+            # An if's condition may be a pointer, which cannot share a ?: with the negated bool.
+            wrap = lambda s: s if s.startswith('!(') else f'!!({s})'
         out = '('
         for m in ms:
             out += f'{SWITCH}({m.id}) ? {wrap(self._variant(node, m, schema))} : '
