@@ -138,12 +138,13 @@ std::uint8_t* Load(const std::string& path) { return Call(bv::LoadFile, {T(path)
 
 TEST(LoadFile, KeepsEveryByteOfTheFile) {
   bvtest::TempDir dir;
-  const std::string bytes("a\0\xff", 3);
-  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("three"), bytes));
-  std::uint8_t* set = Load(dir.File("three"));
-  ASSERT_NE(set, nullptr);
-  EXPECT_EQ(Bytes(set), bytes) << bvtest::Hex(Bytes(set));
-  bv::Release(set);
+  for (const std::string& bytes : {std::string("a\0\xff", 3), std::string("1")}) {
+    ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("file"), bytes));
+    std::uint8_t* set = Load(dir.File("file"));
+    ASSERT_NE(set, nullptr) << bytes.size() << " bytes";
+    EXPECT_EQ(Bytes(set), bytes) << bvtest::Hex(Bytes(set));
+    bv::Release(set);
+  }
 }
 
 TEST(LoadFile, EmptyMissingAndEmptyPathGiveNull) {
@@ -322,28 +323,21 @@ TEST(Run, MissingProgramGivesFalse) {
   EXPECT_FALSE(Call(bv::Run, {T("")}).AsBool());
 }
 
+// The batch starts by the logic's own command lines and runs in the caller's
+// current directory: directory and name joined by a forward slash, unquoted;
+// and the drop handler's, quoted, in a Chinese folder with a space.
 TEST(Run, BatchRunsInTheCallersCurrentDirectory) {
-  CurrentDirGuard guard;
-  bvtest::TempDir dir;
-  ASSERT_TRUE(bvtest::WriteWholeFile(dir.File("ob.bat"), "@echo off\r\necho ran> here.txt\r\n"));
-  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
-  // The logic's own command line: directory and name joined by a forward slash, unquoted.
-  EXPECT_TRUE(Call(bv::Run, {T(dir.path() + "/ob.bat"), ValueRecord::Bool(true), ValueRecord::Int(1)}).AsBool());
-  EXPECT_EQ(bvtest::ReadWholeFile(dir.File("here.txt")), "ran\r\n");
-}
-
-// The drop handler's own command line, quoted, in a Chinese folder with a
-// space: the batch starts there and runs in that folder.
-TEST(Run, QuotedBatchInAChineseFolderRunsThere) {
-  CurrentDirGuard guard;
   bvtest::TempDir dir;
   const std::string game = dir.File("英雄联盟 Game");
   ASSERT_TRUE(MakeDir(game));
-  ASSERT_TRUE(bvtest::WriteWholeFile(game + "\\ob.bat", "@echo off\r\necho ran> here.txt\r\n"));
-  ASSERT_TRUE(SetCurrent(game));
-  const std::string command = "\"" + game + "\\ob.bat\"";
-  EXPECT_TRUE(Call(bv::Run, {T(command), ValueRecord::Bool(true), ValueRecord::Int(1)}).AsBool());
-  EXPECT_EQ(bvtest::ReadWholeFile(game + "\\here.txt"), "ran\r\n");
+  for (const auto& [folder, command] : {std::pair(dir.path(), dir.path() + "/ob.bat"),
+                                        std::pair(game, "\"" + game + "\\ob.bat\"")}) {
+    CurrentDirGuard guard;
+    ASSERT_TRUE(bvtest::WriteWholeFile(folder + "\\ob.bat", "@echo off\r\necho ran> here.txt\r\n"));
+    ASSERT_TRUE(SetCurrent(folder));
+    EXPECT_TRUE(Call(bv::Run, {T(command), ValueRecord::Bool(true), ValueRecord::Int(1)}).AsBool()) << command;
+    EXPECT_EQ(bvtest::ReadWholeFile(folder + "\\here.txt"), "ran\r\n") << command;
+  }
 }
 
 // ---- InfoBox ---------------------------------------------------------------------
@@ -387,7 +381,8 @@ TEST(InfoBox, ButtonsMapToTheirNumbers) {
     const char* style;
     int press;
     long result;
-  } cases[] = {{"1", IDCANCEL, 1}, {"2", IDABORT, 2}, {"2", IDRETRY, 3}, {"2", IDIGNORE, 4}, {"3", IDYES, 5}};
+  } cases[] = {{"1", IDCANCEL, 1}, {"2", IDABORT, 2}, {"2", IDRETRY, 3}, {"2", IDIGNORE, 4}, {"3", IDYES, 5},
+               {"6", IDCONTINUE, 0}};  // a button without a number of its own gives 0
   for (const auto& c : cases) InfoBoxShown(std::string("text ") + c.style + " T", "T", c.press, c.result);
 }
 

@@ -297,12 +297,14 @@ class ShellFolderMoved {
   std::wstring saved_[2];
 };
 
-// The documents folder moved to a GBK path longer than 259 bytes whose
-// separator falls exactly on byte 259. A shell that cuts the path at 259
-// bytes or characters and answers success gives a path that ends in that
-// separator: the parent folder. The command must give the folder itself or
-// nothing, never its parent.
-TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
+// The documents folder moved where the shell's answer cannot serve gives
+// nothing: a GBK path longer than 259 bytes, though its wide form is far
+// inside the platform's limit (a shell that cut it at 259 bytes would answer
+// its parent, whose separator falls on byte 259); that parent itself, since a
+// whole answer of 259 bytes cannot be told from one cut short; 259 wide
+// characters, whatever GBK makes of them (here a short form); and a folder
+// that does not exist.
+TEST(SpecialFolder, FolderThatCannotServeGivesNull) {
   bvtest::TempDir dir;
   // Folder names of at most 60 GBK characters: the Unix side stores them as
   // UTF-8, three bytes each, within its 255-byte name limit.
@@ -319,16 +321,19 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   parent += "\\";  // byte 259
   const std::string folder = parent + "\xD6\xD0";  // a double byte cannot be split there
   ASSERT_TRUE(MakeDir(folder)) << GetLastError();
+  std::wstring korean = WideFromGbk(dir.path());
+  korean += L'\\' + std::wstring(256 - korean.size(), L'a');
+  ASSERT_TRUE(CreateDirectoryW(korean.c_str(), nullptr));
+  korean += L"\\\uD55C";
+  ASSERT_TRUE(CreateDirectoryW(korean.c_str(), nullptr));
+  ASSERT_EQ(korean.size(), 259u);
 
-  std::string got;
-  {
-    ShellFolderMoved moved(L"Personal", WideFromGbk(folder));
+  for (const std::wstring& moved_to : {WideFromGbk(folder), WideFromGbk(parent), korean, WideFromGbk(dir.File("no"))}) {
+    ShellFolderMoved moved(L"Personal", moved_to);
     ASSERT_TRUE(moved.ok());
-    got = Folder(bv::kFolderDocuments);
-  }
-  EXPECT_NE(got, parent) << "the parent folder, " << parent.size() << " bytes";
-  if (!got.empty()) {
-    EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
+    ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderDocuments)});
+    EXPECT_EQ(r.AsText(), nullptr) << GbkFromWide(moved_to) << ": " << bvtest::Hex(r.AsText() ? r.AsText() : "");
+    bv::Release(r.AsText());
   }
 }
 
@@ -342,24 +347,6 @@ TEST(SpecialFolder, ChineseDesktopComesBackInGbk) {
   ASSERT_TRUE(moved.ok());
   const std::string got = Folder(bv::kFolderDesktop);
   EXPECT_EQ(got, desktop + "\\") << bvtest::Hex(got);
-}
-
-// The limit stays 259 bytes of GBK: a desktop whose GBK form is longer is
-// refused, though its wide form is far inside the platform's limit.
-TEST(SpecialFolder, GbkFormOverTheLimitIsRefused) {
-  bvtest::TempDir dir;
-  std::string desktop = dir.path();
-  while (desktop.size() < 259) {
-    desktop += "\\";
-    for (int i = 0; i < 60; ++i) desktop += "中";
-    ASSERT_TRUE(MakeDir(desktop)) << desktop.size();
-  }
-  ASSERT_LT(WideFromGbk(desktop).size(), 200u);
-  ShellFolderMoved moved(L"Desktop", WideFromGbk(desktop));
-  ASSERT_TRUE(moved.ok());
-  ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderDesktop)});
-  EXPECT_EQ(r.AsText(), nullptr) << desktop.size() << " bytes: " << bvtest::Hex(r.AsText() ? r.AsText() : "");
-  bv::Release(r.AsText());
 }
 
 // ---- Shortcuts -----------------------------------------------------------------------
