@@ -351,39 +351,23 @@ TEST(SpecialFolder, ChineseDesktopComesBackInGbk) {
 
 // ---- Shortcuts -----------------------------------------------------------------------
 
+// ".lnk" goes after a name without any dot of its own, and after no other:
+// each link lands where its name says, never also under the other name.
 TEST_F(ShellLinks, NameWithoutAnyDotGetsLnkSuffix) {
-  std::string link = dir_.File("plain");
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_FALSE(Exists(link));
-  ASSERT_TRUE(Exists(link + ".lnk"));
-  LinkFields f = ReadThroughShell(link + ".lnk");
-  ASSERT_TRUE(f.loaded);
-  EXPECT_STRCASEEQ(f.path.c_str(), target_.c_str());
-  EXPECT_EQ(ParseLinkFile(link + ".lnk").show, static_cast<std::uint32_t>(SW_SHOW));
-}
-
-TEST_F(ShellLinks, DotOnlyInFolderNameKeepsTheNameAsGiven) {
-  std::string folder = dir_.File("v1.2");
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  std::string link = folder + "\\plain";
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(link));
-  EXPECT_FALSE(Exists(link + ".lnk"));
-  EXPECT_TRUE(ParseLinkFile(link).valid);
-}
-
-TEST_F(ShellLinks, OtherSuffixIsKept) {
-  std::string link = dir_.File("site.url");
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(link));
-  EXPECT_FALSE(Exists(link + ".lnk"));
-}
-
-TEST_F(ShellLinks, DoubledSeparatorBeforeTheNameIsAccepted) {
-  // What the shortcut button builds from the desktop folder and "\Brisvale.lnk".
-  std::string link = dir_.path() + "\\\\Brisvale.lnk";
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(dir_.File("Brisvale.lnk")));
+  ASSERT_TRUE(CreateDirectoryA(dir_.File("v1.2").c_str(), nullptr));
+  const struct {
+    std::string given, lands, not_at;
+  } cases[] = {{dir_.File("plain"), dir_.File("plain.lnk"), dir_.File("plain")},
+               {dir_.File("v1.2\\plain"), dir_.File("v1.2\\plain"), dir_.File("v1.2\\plain.lnk")},
+               {dir_.File("site.url"), dir_.File("site.url"), dir_.File("site.url.lnk")},
+               // What the shortcut button builds from the desktop folder and "\Brisvale.lnk".
+               {dir_.path() + "\\\\Brisvale.lnk", dir_.File("Brisvale.lnk"), dir_.File("Brisvale.lnk.lnk")}};
+  for (const auto& c : cases) {
+    EXPECT_TRUE(Create({T(c.given), T(target_)})) << c.given;
+    EXPECT_FALSE(Exists(c.not_at)) << c.given;
+    EXPECT_STRCASEEQ(ReadThroughShell(c.lands).path.c_str(), target_.c_str()) << c.given;
+    EXPECT_EQ(ParseLinkFile(c.lands).show, static_cast<std::uint32_t>(SW_SHOW)) << c.given;
+  }
 }
 
 TEST_F(ShellLinks, ExistingFileIsReplaced) {
