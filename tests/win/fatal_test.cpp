@@ -2,6 +2,8 @@
 // the report text byte for byte, then exit code -1 without the end callback.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "runtime/fatal.h"
 #include "runtime/platform.h"
 #include "runtime/program.h"
@@ -35,6 +37,18 @@ BVTEST_CHILD(fatal_unit_missing) {
   bv::FatalRuntimeError("指定窗口尚未载入", 0);
 }
 
+// A block grown far past its place moves and keeps its bytes; exit code 0.
+BVTEST_CHILD(grow_block) {
+  auto* p = static_cast<char*>(bv::Allocate(16));
+  std::memcpy(p, "fifteen bytes..", 16);
+  void* after = bv::Allocate(16);  // so that the block cannot grow where it is
+  p = static_cast<char*>(bv::Reallocate(p, 1 << 20));
+  const int code = std::memcmp(p, "fifteen bytes..", 16);
+  bv::Release(p);
+  bv::Release(after);
+  return code;
+}
+
 std::string Heading() { return "运行时出错!\r\n\r\n"; }
 
 TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
@@ -58,6 +72,10 @@ TEST(FatalReport, AllocationFailureShowsOneBoxAndEndsWithMinusOne) {
   bvtest::ReadWholeFile(marker, &ran);
   EXPECT_FALSE(ran) << "the end callback must not run after a fatal error";
   SetEnvironmentVariableA(kMarkerEnv, nullptr);
+}
+
+TEST(FatalReport, NoneForABlockThatGrowsElsewhere) {
+  EXPECT_EQ(bvtest::RunChild("grow_block"), 0) << "-2: it did not end, a report being up";
 }
 
 // The text of a box ends in "\r\n"; Wine's static control keeps it, as Windows does.

@@ -297,12 +297,14 @@ class ShellFolderMoved {
   std::wstring saved_[2];
 };
 
-// The documents folder moved to a GBK path longer than 259 bytes whose
-// separator falls exactly on byte 259. A shell that cuts the path at 259
-// bytes or characters and answers success gives a path that ends in that
-// separator: the parent folder. The command must give the folder itself or
-// nothing, never its parent.
-TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
+// The documents folder moved where the shell's answer cannot serve gives
+// nothing: a GBK path longer than 259 bytes, though its wide form is far
+// inside the platform's limit (a shell that cut it at 259 bytes would answer
+// its parent, whose separator falls on byte 259); that parent itself, since a
+// whole answer of 259 bytes cannot be told from one cut short; 259 wide
+// characters, whatever GBK makes of them (here a short form); and a folder
+// that does not exist.
+TEST(SpecialFolder, FolderThatCannotServeGivesNull) {
   bvtest::TempDir dir;
   // Folder names of at most 60 GBK characters: the Unix side stores them as
   // UTF-8, three bytes each, within its 255-byte name limit.
@@ -319,16 +321,19 @@ TEST(SpecialFolder, ShellPathCutShortIsNotTakenForItsParent) {
   parent += "\\";  // byte 259
   const std::string folder = parent + "\xD6\xD0";  // a double byte cannot be split there
   ASSERT_TRUE(MakeDir(folder)) << GetLastError();
+  std::wstring korean = WideFromGbk(dir.path());
+  korean += L'\\' + std::wstring(256 - korean.size(), L'a');
+  ASSERT_TRUE(CreateDirectoryW(korean.c_str(), nullptr));
+  korean += L"\\\uD55C";
+  ASSERT_TRUE(CreateDirectoryW(korean.c_str(), nullptr));
+  ASSERT_EQ(korean.size(), 259u);
 
-  std::string got;
-  {
-    ShellFolderMoved moved(L"Personal", WideFromGbk(folder));
+  for (const std::wstring& moved_to : {WideFromGbk(folder), WideFromGbk(parent), korean, WideFromGbk(dir.File("no"))}) {
+    ShellFolderMoved moved(L"Personal", moved_to);
     ASSERT_TRUE(moved.ok());
-    got = Folder(bv::kFolderDocuments);
-  }
-  EXPECT_NE(got, parent) << "the parent folder, " << parent.size() << " bytes";
-  if (!got.empty()) {
-    EXPECT_EQ(got, folder + "\\") << bvtest::Hex(got);
+    ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderDocuments)});
+    EXPECT_EQ(r.AsText(), nullptr) << GbkFromWide(moved_to) << ": " << bvtest::Hex(r.AsText() ? r.AsText() : "");
+    bv::Release(r.AsText());
   }
 }
 
@@ -344,59 +349,25 @@ TEST(SpecialFolder, ChineseDesktopComesBackInGbk) {
   EXPECT_EQ(got, desktop + "\\") << bvtest::Hex(got);
 }
 
-// The limit stays 259 bytes of GBK: a desktop whose GBK form is longer is
-// refused, though its wide form is far inside the platform's limit.
-TEST(SpecialFolder, GbkFormOverTheLimitIsRefused) {
-  bvtest::TempDir dir;
-  std::string desktop = dir.path();
-  while (desktop.size() < 259) {
-    desktop += "\\";
-    for (int i = 0; i < 60; ++i) desktop += "中";
-    ASSERT_TRUE(MakeDir(desktop)) << desktop.size();
-  }
-  ASSERT_LT(WideFromGbk(desktop).size(), 200u);
-  ShellFolderMoved moved(L"Desktop", WideFromGbk(desktop));
-  ASSERT_TRUE(moved.ok());
-  ValueRecord r = Call(bv::GetSpecialFolder, {ValueRecord::Int(bv::kFolderDesktop)});
-  EXPECT_EQ(r.AsText(), nullptr) << desktop.size() << " bytes: " << bvtest::Hex(r.AsText() ? r.AsText() : "");
-  bv::Release(r.AsText());
-}
-
 // ---- Shortcuts -----------------------------------------------------------------------
 
+// ".lnk" goes after a name without any dot of its own, and after no other:
+// each link lands where its name says, never also under the other name.
 TEST_F(ShellLinks, NameWithoutAnyDotGetsLnkSuffix) {
-  std::string link = dir_.File("plain");
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_FALSE(Exists(link));
-  ASSERT_TRUE(Exists(link + ".lnk"));
-  LinkFields f = ReadThroughShell(link + ".lnk");
-  ASSERT_TRUE(f.loaded);
-  EXPECT_STRCASEEQ(f.path.c_str(), target_.c_str());
-  EXPECT_EQ(ParseLinkFile(link + ".lnk").show, static_cast<std::uint32_t>(SW_SHOW));
-}
-
-TEST_F(ShellLinks, DotOnlyInFolderNameKeepsTheNameAsGiven) {
-  std::string folder = dir_.File("v1.2");
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  std::string link = folder + "\\plain";
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(link));
-  EXPECT_FALSE(Exists(link + ".lnk"));
-  EXPECT_TRUE(ParseLinkFile(link).valid);
-}
-
-TEST_F(ShellLinks, OtherSuffixIsKept) {
-  std::string link = dir_.File("site.url");
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(link));
-  EXPECT_FALSE(Exists(link + ".lnk"));
-}
-
-TEST_F(ShellLinks, DoubledSeparatorBeforeTheNameIsAccepted) {
-  // What the shortcut button builds from the desktop folder and "\Brisvale.lnk".
-  std::string link = dir_.path() + "\\\\Brisvale.lnk";
-  EXPECT_TRUE(Create({T(link), T(target_)}));
-  EXPECT_TRUE(Exists(dir_.File("Brisvale.lnk")));
+  ASSERT_TRUE(CreateDirectoryA(dir_.File("v1.2").c_str(), nullptr));
+  const struct {
+    std::string given, lands, not_at;
+  } cases[] = {{dir_.File("plain"), dir_.File("plain.lnk"), dir_.File("plain")},
+               {dir_.File("v1.2\\plain"), dir_.File("v1.2\\plain"), dir_.File("v1.2\\plain.lnk")},
+               {dir_.File("site.url"), dir_.File("site.url"), dir_.File("site.url.lnk")},
+               // What the shortcut button builds from the desktop folder and "\Brisvale.lnk".
+               {dir_.path() + "\\\\Brisvale.lnk", dir_.File("Brisvale.lnk"), dir_.File("Brisvale.lnk.lnk")}};
+  for (const auto& c : cases) {
+    EXPECT_TRUE(Create({T(c.given), T(target_)})) << c.given;
+    EXPECT_FALSE(Exists(c.not_at)) << c.given;
+    EXPECT_STRCASEEQ(ReadThroughShell(c.lands).path.c_str(), target_.c_str()) << c.given;
+    EXPECT_EQ(ParseLinkFile(c.lands).show, static_cast<std::uint32_t>(SW_SHOW)) << c.given;
+  }
 }
 
 TEST_F(ShellLinks, ExistingFileIsReplaced) {

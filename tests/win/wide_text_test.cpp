@@ -48,6 +48,7 @@ TEST(Wide, ConvertsThroughCodePage936) {
   EXPECT_EQ(Of(wide::Wide("\x81\x40")), L"\u4E02") << "a pair that code page 949 cannot spell";
   EXPECT_EQ(Of(wide::Wide("\x80")), L"\u20AC") << "0x80 alone is the euro sign";
   EXPECT_EQ(Of(wide::Wide("\xC3\xA9")), L"\u8305") << "GBK, not UTF-8";
+  EXPECT_EQ(wide::WideLength("\x81\x40" "a", 2), 1) << "a pair is one character, as a control counts it";
 }
 
 TEST(Wide, NullIsEmptyAndByteCountsKeepInnerNuls) {
@@ -97,7 +98,8 @@ TEST(ToGbk, FixedBufferTakesAllOrNothing) {
   EXPECT_EQ(wide::ToGbk(L"\u4E2D\u6587", -1, out, 4), -1);
   EXPECT_STREQ(out, "") << "never a text cut short";
   EXPECT_EQ(wide::ToGbk(L"", -1, out, 4), 0);
-  EXPECT_EQ(wide::ToGbk(L"a", -1, out, 0), -1);
+  EXPECT_EQ(wide::ToGbk(L"", -1, out, 0), -1) << "no room even for the NUL";
+  EXPECT_EQ(wide::ToGbk(L"a", -1, nullptr, 4), -1);
 }
 
 TEST(FitsGbk, TellsWhetherEveryCharacterHasAGbkForm) {

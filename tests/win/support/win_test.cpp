@@ -233,6 +233,24 @@ bool AppendToFile(const std::wstring& path, const std::string& bytes) {
   return false;
 }
 
+int RedirectImportEntries(const void* from, const void* to) {
+  int changed = 0;
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+    for (auto* entry = reinterpret_cast<ULONG_PTR*>(base + d->FirstThunk); *entry; ++entry) {
+      if (*entry != reinterpret_cast<ULONG_PTR>(from)) continue;
+      DWORD old;
+      VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &old);
+      *entry = reinterpret_cast<ULONG_PTR>(to);
+      VirtualProtect(entry, sizeof *entry, old, &old);
+      ++changed;
+    }
+  }
+  return changed;
+}
+
 std::wstring OwnFolder() {
   const std::wstring self = SelfPath();
   const std::wstring::size_type slash = self.find_last_of(L"\\/");

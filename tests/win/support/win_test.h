@@ -93,6 +93,20 @@ bool AppendToFile(const std::wstring& path, const std::string& bytes);
 // The folder of this program's executable, with its trailing backslash.
 std::wstring OwnFolder();
 
+// ---- Stand-ins for the platform ------------------------------------------------
+// Points every entry of this program's import table that holds `from` at `to`,
+// so that the runtime's calls reach a stand-in; answers how many changed.
+int RedirectImportEntries(const void* from, const void* to);
+template <class Fn>
+int RedirectImport(Fn from, Fn to) {
+  return RedirectImportEntries(reinterpret_cast<const void*>(from), reinterpret_cast<const void*>(to));
+}
+// A function a loaded module exports, as its import entries hold it.
+template <class Fn>
+Fn Exported(const char* module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name)));
+}
+
 // ---- Texts -----------------------------------------------------------------------
 // Through code page 936, never the ANSI code page. A character without a GBK
 // form becomes "?", as on a Chinese system.
