@@ -5,9 +5,11 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -35,10 +37,24 @@ std::string ReadText(bv::UnitId unit) {
 
 HWND MainHwnd() { return bvtest::NativeOf(bv::kMainWindow, bv::kMainWindowUnit); }
 
-int RunMain(int (*entry)(), const bv::EventHandler* handlers) {
+// Runs the program with these handlers, numbered from 0, to its end.
+int RunMain(int (*entry)(), std::initializer_list<bv::EventHandler> bound,
+            const bv::WindowTemplate* const* windows = kWindows) {
+  bv::EventHandler handlers[bv::kHandlerCount] = {};
+  std::copy(bound.begin(), bound.end(), handlers);
   bvtest::EnsureDropTargetType();
-  const bv::ProgramDefinition program = {kWindows, 1, handlers, bv::kHandlerCount, nullptr, 0};
+  const bv::ProgramDefinition program = {windows, 1, handlers, bv::kHandlerCount, nullptr, 0};
   return bv::RunProgram(program, entry);
+}
+
+// The main window with these event bindings in place of its own (the product
+// binds nothing to the events bound here).
+const bv::WindowTemplate* const* BoundTo(const bv::EventBindingTemplate* bindings, std::int32_t count) {
+  static bv::WindowTemplate bound = bv::MainWindowTemplate();
+  static const bv::WindowTemplate* const windows[] = {&bound};
+  bound.bindings = bindings;
+  bound.binding_count = count;
+  return windows;
 }
 
 void EndCallbackFact() { Fact("end_callback", 1); }
@@ -50,7 +66,34 @@ void DeferDestroy() {
   PostMessageA(static_cast<HWND>(w->native), bv::kMsgDestroyWindow, 0, 0);
 }
 
-// ---- The layout right after the load ---------------------------------------------
+// ---- The window right after the load, its texts and fonts as another program sees them
+
+// A window's text read in wide characters, as UTF-16 code units in hex.
+std::string WideTextHex(HWND h) {
+  wchar_t text[256] = {};
+  const LRESULT n = SendMessageW(h, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+  return bvtest::Hex(std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n) * sizeof(wchar_t)));
+}
+std::string WideHex(const std::wstring& w) {
+  return bvtest::Hex(std::string(reinterpret_cast<const char*>(w.data()), w.size() * sizeof(wchar_t)));
+}
+
+// The character set of the face the font mapper picks for a window's font.
+int CharsetOfFont(HWND h) {
+  HDC dc = GetDC(h);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
+  const int charset = GetTextCharset(dc);
+  SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  return charset;
+}
+
+const struct { const char* name; bv::UnitId unit; const wchar_t* text; } kShownTexts[] = {
+    {"window", bv::kMainWindowUnit, L"Brisvale"},   {"label1", bv::kLabel1, L"国服版本："},
+    {"label2", bv::kLabel2, L"韩服版本："},         {"label5", bv::kLabel5, L"请将下载的BAT文件拖到这里"},
+    {"label6", bv::kLabel6, L"By：Corvane"},        {"button1", bv::kButton1, L"创建桌面快捷方式"},
+    {"button2", bv::kButton2, L"OP.GG\r\n"},    {"editbox6", bv::kEditBox6, L"\" data-link="},
+};
 
 void LayoutStartup(const bv::EventCall&) {
   Fact("visible_in_created", IsWindowVisible(MainHwnd()));
@@ -86,18 +129,27 @@ int LayoutEntry() {
   Fact("stacking_is_template_order", order_ok);
   Fact("units_after_last", expected == nullptr);
   Fact("label3_after_load", ReadText(bv::kLabel3));
+  for (const auto& shown : kShownTexts) {
+    HWND h = bvtest::NativeOf(bv::kMainWindow, shown.unit);
+    Fact(shown.name, WideTextHex(h));
+    // The window's own caption is drawn in the system's caption font.
+    if (shown.unit != bv::kMainWindowUnit) Fact((std::string(shown.name) + "_charset").c_str(), CharsetOfFont(h));
+  }
+  Fact("code_page", GetACP());
   DeferDestroy();
   bv::RunMessageLoop();
   Fact("loop_returned", 1);
   return 0;
 }
 
-BVTEST_CHILD(layout) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {LayoutStartup};
-  return RunMain(LayoutEntry, handlers);
-}
+BVTEST_CHILD(layout) { return RunMain(LayoutEntry, {LayoutStartup}); }
 
-TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
+// The created event runs before the window is shown, and a destroy posted from
+// it waits for the loop: the window shows first, then the program ends.
+// Whatever the system's code page, a program that asks the window for its
+// texts in wide characters gets the Chinese texts, and every font the units
+// use is one the font mapper fills with Chinese glyphs.
+TEST(MainWindowLoad, UnitsHoldTemplateValuesInOrderShowChineseTextsAfterTheCreatedEvent) {
   bvtest::FactLog log;
   ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
   auto f = log.Facts();
@@ -110,18 +162,18 @@ TEST(MainWindowLoad, UnitsHoldTheirTemplateValuesAndStackInTemplateOrder) {
   EXPECT_EQ(f["hidden"], "编辑框3,编辑框2,编辑框1,拖放对象1");
   EXPECT_EQ(f["stacking_is_template_order"], "1");
   EXPECT_EQ(f["units_after_last"], "1");
-}
-
-TEST(MainWindowLoad, CreatedEventRunsBeforeTheWindowIsShownAndDeferredDestroyEndsTheProgram) {
-  bvtest::FactLog log;
-  ASSERT_EQ(bvtest::RunChild("layout"), 0) << log.Raw();
-  auto f = log.Facts();
   EXPECT_EQ(f["visible_in_created"], "0");
-  // The destruction posted from the handler waits for the loop: the window shows first.
   EXPECT_EQ(f["visible_after_load"], "1");
   EXPECT_EQ(f["foreground"], "1");
   EXPECT_EQ(f["loop_returned"], "1");
   EXPECT_EQ(log.Count("end_callback"), 1);
+  for (const auto& shown : kShownTexts) {
+    EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
+    if (shown.unit != bv::kMainWindowUnit) {
+      EXPECT_EQ(f[std::string(shown.name) + "_charset"], std::to_string(GB2312_CHARSET))
+          << shown.name << " under code page " << f["code_page"];
+    }
+  }
 }
 
 // ---- Events while building, and a window destroyed during its created event -------
@@ -169,10 +221,7 @@ int BuildingEntry() {
   return 0;
 }
 
-BVTEST_CHILD(building) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {BuildingStartup, CountingHandler};
-  return RunMain(BuildingEntry, handlers);
-}
+BVTEST_CHILD(building) { return RunMain(BuildingEntry, {BuildingStartup, CountingHandler}); }
 
 TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
   bvtest::FactLog log;
@@ -181,75 +230,6 @@ TEST(MainWindowLoad, AClickQueuedWhileBuildingReachesNoHandler) {
   EXPECT_EQ(log.Facts()["created_ran"], "1");
   // Only the click sent from the created handler counts.
   EXPECT_EQ(log.Count("click_handler"), 1) << log.Raw();
-}
-
-// ---- The texts and fonts as another program sees them -----------------------------
-
-// A window's text read in wide characters, as UTF-16 code units in hex.
-std::string WideTextHex(HWND h) {
-  wchar_t text[256] = {};
-  const LRESULT n = SendMessageW(h, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
-  return bvtest::Hex(std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n) * sizeof(wchar_t)));
-}
-std::string WideHex(const std::wstring& w) {
-  return bvtest::Hex(std::string(reinterpret_cast<const char*>(w.data()), w.size() * sizeof(wchar_t)));
-}
-
-// The character set of the face the font mapper picks for a window's font.
-int CharsetOfFont(HWND h) {
-  HDC dc = GetDC(h);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
-  const int charset = GetTextCharset(dc);
-  SelectObject(dc, old);
-  ReleaseDC(h, dc);
-  return charset;
-}
-
-const struct {
-  const char* name;
-  bv::UnitId unit;
-  const wchar_t* text;
-} kShownTexts[] = {
-    {"window", bv::kMainWindowUnit, L"Brisvale"},   {"label1", bv::kLabel1, L"国服版本："},
-    {"label2", bv::kLabel2, L"韩服版本："},         {"label5", bv::kLabel5, L"请将下载的BAT文件拖到这里"},
-    {"label6", bv::kLabel6, L"By：Corvane"},        {"button1", bv::kButton1, L"创建桌面快捷方式"},
-    {"button2", bv::kButton2, L"OP.GG\r\n"},
-};
-
-int WideTextsEntry() {
-  bv::InitializeProgram();
-  bv::LoadWindow(bv::kMainWindow);
-  for (const auto& shown : kShownTexts) {
-    HWND h = bvtest::NativeOf(bv::kMainWindow, shown.unit);
-    Fact(shown.name, WideTextHex(h));
-    // The window's own caption is drawn in the system's caption font.
-    if (shown.unit != bv::kMainWindowUnit) Fact((std::string(shown.name) + "_charset").c_str(), CharsetOfFont(h));
-  }
-  Fact("code_page", GetACP());
-  DeferDestroy();
-  bv::RunMessageLoop();
-  return 0;
-}
-
-BVTEST_CHILD(wide_texts) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {};
-  return RunMain(WideTextsEntry, handlers);
-}
-
-// Whatever the system's code page, a program that asks the window for its
-// texts in wide characters gets the Chinese texts, and every font the units
-// use is one the font mapper fills with Chinese glyphs.
-TEST(MainWindowTexts, ReadWideTheyAreTheChineseTextsInChineseFonts) {
-  bvtest::FactLog log;
-  ASSERT_EQ(bvtest::RunChild("wide_texts"), 0) << log.Raw();
-  auto f = log.Facts();
-  for (const auto& shown : kShownTexts) {
-    EXPECT_EQ(f[shown.name], WideHex(shown.text)) << shown.name << " under code page " << f["code_page"];
-    if (shown.unit != bv::kMainWindowUnit) {
-      EXPECT_EQ(f[std::string(shown.name) + "_charset"], std::to_string(GB2312_CHARSET))
-          << shown.name << " under code page " << f["code_page"];
-    }
-  }
 }
 
 void DestroyAtOnceStartup(const bv::EventCall&) {
@@ -268,21 +248,11 @@ int DestroyAtOnceEntry() {
   return 0;
 }
 
-// Event 3 of the window is bound here (the product binds it to nothing) to see
-// whether the load went on after the window was gone.
+// Event 3 of the window is bound to see whether the load went on after the
+// window was gone.
 const bv::EventBindingTemplate kBindingsWith3[] = {{bv::kMainWindowUnit, 0, 0}, {bv::kMainWindowUnit, 3, 1}};
 
-BVTEST_CHILD(destroy_at_once) {
-  bv::WindowTemplate t = bv::MainWindowTemplate();
-  t.bindings = kBindingsWith3;
-  t.binding_count = 2;
-  static bv::WindowTemplate kept = t;
-  static const bv::WindowTemplate* const windows[] = {&kept};
-  const bv::EventHandler handlers[bv::kHandlerCount] = {DestroyAtOnceStartup, LaterEvent};
-  bvtest::EnsureDropTargetType();
-  const bv::ProgramDefinition program = {windows, 1, handlers, bv::kHandlerCount, nullptr, 0};
-  return bv::RunProgram(program, DestroyAtOnceEntry);
-}
+BVTEST_CHILD(destroy_at_once) { return RunMain(DestroyAtOnceEntry, {DestroyAtOnceStartup, LaterEvent}, BoundTo(kBindingsWith3, 2)); }
 
 TEST(MainWindowLoad, WindowDestroyedInItsCreatedEventStopsTheLoad) {
   bvtest::FactLog log;
@@ -327,22 +297,9 @@ int CloseHandlerEntry() {
   return 0;
 }
 
-// The close event is bound here (the product binds it to nothing).
 const bv::EventBindingTemplate kBindingsWithClose[] = {{bv::kMainWindowUnit, 1, 1}};
 
-BVTEST_CHILD(close_handler_destroys) {
-  static bv::WindowTemplate kept = [] {
-    bv::WindowTemplate t = bv::MainWindowTemplate();
-    t.bindings = kBindingsWithClose;
-    t.binding_count = 1;
-    return t;
-  }();
-  static const bv::WindowTemplate* const windows[] = {&kept};
-  const bv::EventHandler handlers[bv::kHandlerCount] = {nullptr, DestroyOnClose};
-  bvtest::EnsureDropTargetType();
-  const bv::ProgramDefinition program = {windows, 1, handlers, bv::kHandlerCount, nullptr, 0};
-  return bv::RunProgram(program, CloseHandlerEntry);
-}
+BVTEST_CHILD(close_handler_destroys) { return RunMain(CloseHandlerEntry, {nullptr, DestroyOnClose}, BoundTo(kBindingsWithClose, 1)); }
 
 TEST(MainWindowClose, HandlerThatDestroysTheWindowLeavesNothingToTheCloseCommand) {
   bvtest::FactLog log;
@@ -372,10 +329,7 @@ int SecondLoadEntry() {
   return 0;
 }
 
-BVTEST_CHILD(second_load) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {};
-  return RunMain(SecondLoadEntry, handlers);
-}
+BVTEST_CHILD(second_load) { return RunMain(SecondLoadEntry, {}); }
 
 TEST(MainWindowLoad, SecondLoadActivatesTheOpenWindowUnlessItIsBeingDestroyed) {
   bvtest::FactLog log;
@@ -423,10 +377,7 @@ int ClickEntry() {
   return 0;
 }
 
-BVTEST_CHILD(click) {
-  const bv::EventHandler handlers[bv::kHandlerCount] = {nullptr, ClickHandler};
-  return RunMain(ClickEntry, handlers);
-}
+BVTEST_CHILD(click) { return RunMain(ClickEntry, {nullptr, ClickHandler}); }
 
 TEST(MainWindowInput, AClickOnLabel3WhereButton1CoversItClicksButton1) {
   bvtest::FactLog log;

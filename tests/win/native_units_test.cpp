@@ -2,6 +2,8 @@
 // buttons hand back and raise, and the native styles the template asks for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,10 +28,12 @@ const bv::EditBoxTypeData kMultiData = {.content = "a\r\nb", .multi_line = true}
 const bv::EditBoxTypeData kSingleData = {};
 const bv::EditBoxTypeData kKeepSelData = {.hide_selection = false, .multi_line = true};
 const bv::LabelTypeData kLabelData = {.caption = "cap"};
-const bv::ButtonTypeData kButtonData = {.caption = "b\r\n"};
+const std::uint8_t kPicture[] = {1, 0, 0, 0, 3, 0, 0, 0, 'p', 'n', 'g'};  // a byte set
+const bv::ButtonTypeData kButtonData = {.picture = kPicture, .caption = "b\r\n"};
 
 const bv::UnitTemplate kUnits[] = {
-    {kSelf, "w", bv::kUnitWindow, 0, 0, 323, 136, 1, 0, nullptr, &kWindowData, sizeof kWindowData},
+    // The window's data block is one byte short: its type must not read it at all.
+    {kSelf, "w", bv::kUnitWindow, 0, 0, 323, 136, 1, 0, nullptr, &kWindowData, sizeof kWindowData - 1},
     {kButton, "b", bv::kUnitButton, 10, 10, 60, 24, 5, 0, nullptr, &kButtonData, sizeof kButtonData},
     {kMulti, "m", bv::kUnitEditBox, 10, 40, 80, 40, 5, 0, nullptr, &kMultiData, sizeof kMultiData},
     {kSingle, "s", bv::kUnitEditBox, 100, 40, 80, 24, 5, 0, nullptr, &kSingleData, sizeof kSingleData},
@@ -45,13 +49,17 @@ const bv::EventHandler kHandlers[] = {OnChange, OnClick};
 const bv::WindowTemplate kTemplate = {kWin, kUnits, 6, kBindings, 2};
 const bv::WindowTemplate* const kWindows[] = {&kTemplate};
 
+void LoadUnits() {
+  bv::RegisterCoreUnitTypes();
+  bv::InstallProgramWindows(kWindows, 1, kHandlers, 2);
+  bv::RegisterUnitServices();
+  bv::LoadWindow(kWin);
+}
+
 class NativeUnits : public testing::Test {
  protected:
   void SetUp() override {
-    bv::RegisterCoreUnitTypes();
-    bv::InstallProgramWindows(kWindows, 1, kHandlers, 2);
-    bv::RegisterUnitServices();
-    bv::LoadWindow(kWin);
+    LoadUnits();
     g_changes = g_clicks = 0;
   }
   void TearDown() override {
@@ -69,6 +77,7 @@ class NativeUnits : public testing::Test {
     bv::Release(v.AsText());
     return s;
   }
+  static HFONT FontOf(bv::UnitId unit) { return reinterpret_cast<HFONT>(SendMessageW(Hwnd(unit), WM_GETFONT, 0, 0)); }
 };
 
 TEST_F(NativeUnits, EditBoxReturnsExactlyTheBytesWritten) {
@@ -86,6 +95,9 @@ TEST_F(NativeUnits, EditBoxReturnsExactlyTheBytesWritten) {
       EXPECT_EQ(bvtest::Hex(Read(box)), bvtest::Hex(s)) << "box " << std::hex << box;
     }
   }
+  EXPECT_EQ(g_changes, 6);  // one change for each write to kMulti, the bound box
+  SendMessageA(Hwnd(kMulti), WM_CHAR, 'z', 0);
+  EXPECT_EQ(g_changes, 7);  // the user's edit is a change too
 }
 
 // The control shows the Chinese text whatever the system's code page; the box
@@ -104,6 +116,8 @@ TEST_F(NativeUnits, EditBoxShowsGbkAsChineseAndReturnsTheUsersEditInGbk) {
   SendMessageW(h, WM_CHAR, L'中', 0);
   SendMessageW(h, WM_CHAR, L'한', 0);  // Korean: no GBK form
   EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex(written + "\xD6\xD0?")) << "code page " << GetACP();
+  Write(kSingle, "\x81\x20");  // a write takes over again
+  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("\x81\x20"));
 }
 
 TEST_F(NativeUnits, PasswordCharacterIsTheFirstCharacterOfItsText) {
@@ -114,69 +128,21 @@ TEST_F(NativeUnits, PasswordCharacterIsTheFirstCharacterOfItsText) {
   EXPECT_EQ(SendMessageW(Hwnd(kSingle), EM_GETPASSWORDCHAR, 0, 0), L'*');
 }
 
-TEST_F(NativeUnits, EditBoxAfterAUserEditReturnsTheControlsText) {
-  Write(kSingle, "abc");
-  HWND h = Hwnd(kSingle);
-  SendMessageA(h, EM_SETSEL, 3, 3);
-  SendMessageA(h, WM_CHAR, 'd', 0);  // typed by the user
-  EXPECT_EQ(Read(kSingle), "abcd");
-  Write(kSingle, "\x81\x20");  // a write takes over again
-  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("\x81\x20"));
-}
-
-TEST_F(NativeUnits, EmptyTextsReadAsNull) {
+// Captions and the title are the window texts, read back as written; an empty
+// text reads as null.
+TEST_F(NativeUnits, CaptionsAndTitleShowGbkAsChineseAndReadBackAsWritten) {
   EXPECT_EQ(Read(kSingle), "<null>");  // the template leaves it empty
-  Write(kMulti, "");
-  EXPECT_EQ(Read(kMulti), "<null>");
-  Write(kLabel, nullptr);
-  EXPECT_EQ(Read(kLabel), "<null>");
-}
-
-TEST_F(NativeUnits, EveryReadIsASeparateAllocation) {
-  bv::ValueRecord a = bv::ReadUnitProperty(kWin, kLabel, 8, -1);
-  bv::ValueRecord b = bv::ReadUnitProperty(kWin, kLabel, 8, -1);
-  ASSERT_NE(a.AsText(), nullptr);
-  ASSERT_NE(b.AsText(), nullptr);
-  EXPECT_NE(a.AsText(), b.AsText());
-  EXPECT_STREQ(a.AsText(), "cap");
-  bv::Release(a.AsText());
-  bv::Release(b.AsText());
-  bv::ValueRecord c = bv::ReadUnitProperty(kWin, kMulti, 8, -1);
-  bv::ValueRecord d = bv::ReadUnitProperty(kWin, kMulti, 8, -1);
-  EXPECT_NE(c.AsText(), d.AsText());
-  bv::Release(c.AsText());
-  bv::Release(d.AsText());
-}
-
-TEST_F(NativeUnits, WritingContentRaisesOneChangeAndTheControlShowsIt) {
-  Write(kMulti, "x\r\ny");
-  EXPECT_EQ(g_changes, 1);
-  char shown[32] = {};
-  GetWindowTextA(Hwnd(kMulti), shown, sizeof shown);
-  EXPECT_STREQ(shown, "x\r\ny");
-  SendMessageA(Hwnd(kMulti), WM_CHAR, 'z', 0);
-  EXPECT_EQ(g_changes, 2);  // the user's edit is a change too
-}
-
-TEST_F(NativeUnits, LabelCaptionIsAlsoTheWindowText) {
-  char shown[32] = {};
-  GetWindowTextA(Hwnd(kLabel), shown, sizeof shown);
-  EXPECT_STREQ(shown, "cap");  // from the template
-  Write(kLabel, "14.3.1");
-  GetWindowTextA(Hwnd(kLabel), shown, sizeof shown);
-  EXPECT_STREQ(shown, "14.3.1");
-  Write(kLabel, nullptr);
-  EXPECT_EQ(GetWindowTextLengthA(Hwnd(kLabel)), 0);
-}
-
-TEST_F(NativeUnits, LabelAndButtonShowGbkCaptionsAsChinese) {
-  Write(kLabel, "\xB9\xFA\xB7\xFE\xB0\xE6\xB1\xBE\xA3\xBA");  // 国服版本：
-  Write(kButton, "\xB4\xB4\xBD\xA8", 10);                      // 创建
-  wchar_t label[32] = {}, button[32] = {};
-  SendMessageW(Hwnd(kLabel), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(label));
-  SendMessageW(Hwnd(kButton), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(button));
-  EXPECT_EQ(std::wstring(label), L"国服版本：") << "code page " << GetACP();
-  EXPECT_EQ(std::wstring(button), L"创建") << "code page " << GetACP();
+  EXPECT_EQ(Read(kSelf), "<null>");    // its block is short
+  const struct { bv::UnitId unit; std::int32_t number; const char* gbk; const wchar_t* shown; } texts[] = {
+      {kLabel, 8, "\xB9\xFA\xB7\xFE\xB0\xE6\xB1\xBE\xA3\xBA", L"国服版本："}, {kButton, 10, "\xB4\xB4\xBD\xA8", L"创建"},
+      {kSelf, 8, "\xB2\xE2\xCA\xD4", L"测试"}, {kLabel, 8, "", L""}, {kMulti, 8, "", L""}};
+  for (const auto& t : texts) {
+    Write(t.unit, t.gbk, t.number);
+    wchar_t shown[32] = {};
+    SendMessageW(Hwnd(t.unit), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(shown));
+    EXPECT_EQ(std::wstring(shown), t.shown) << "code page " << GetACP();
+    EXPECT_EQ(Read(t.unit, t.number), *t.gbk ? t.gbk : "<null>");
+  }
 }
 
 TEST_F(NativeUnits, ButtonClickRaisesItsEvent) {
@@ -186,82 +152,155 @@ TEST_F(NativeUnits, ButtonClickRaisesItsEvent) {
   EXPECT_EQ(Read(kButton, 10), "b\r\n");
 }
 
-TEST_F(NativeUnits, NativeStylesFollowTheTypeData) {
-  auto style = [](HWND h) { return static_cast<DWORD>(GetWindowLongPtrA(h, GWL_STYLE)); };
-  auto ex = [](HWND h) { return static_cast<DWORD>(GetWindowLongPtrA(h, GWL_EXSTYLE)); };
-  DWORD w = style(Hwnd(kSelf));
-  EXPECT_EQ(w & (WS_CAPTION | WS_SYSMENU), static_cast<DWORD>(WS_CAPTION | WS_SYSMENU)) << std::hex << w;
-  EXPECT_EQ(w & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u) << std::hex << w;
-
-  DWORD m = style(Hwnd(kMulti));
-  EXPECT_EQ(m & (ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL), static_cast<DWORD>(ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL));
-  EXPECT_EQ(m & (WS_HSCROLL | WS_VSCROLL | ES_NOHIDESEL), 0u) << std::hex << m;
-  EXPECT_TRUE(ex(Hwnd(kMulti)) & WS_EX_CLIENTEDGE);
-  DWORD s = style(Hwnd(kSingle));
-  EXPECT_TRUE(s & ES_AUTOHSCROLL);
-  EXPECT_FALSE(s & ES_MULTILINE);
-  EXPECT_TRUE(style(Hwnd(kKeepSel)) & ES_NOHIDESEL);
-  EXPECT_TRUE(style(Hwnd(kMulti)) & WS_TABSTOP);
-  EXPECT_FALSE(style(Hwnd(kLabel)) & WS_TABSTOP);
-
-  DWORD b = style(Hwnd(kButton));
-  EXPECT_EQ(b & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
-  EXPECT_EQ(b & (BS_CENTER | BS_VCENTER | BS_MULTILINE), static_cast<DWORD>(BS_CENTER | BS_VCENTER | BS_MULTILINE));
-  EXPECT_FALSE(IsWindowVisible(Hwnd(kKeepSel)));  // focusable but not visible
+// Each type draws with the font written to it, the record's own charset kept,
+// reads it back as written and frees its own fonts once it is done with them.
+// A face that fills the record's field without a NUL is cut to 31 characters.
+TEST_F(NativeUnits, WrittenFontIsTheOneTheControlDrawsWithTillReplaced) {
+  bv::FontRecord tahoma = {.height = -20, .charset = ANSI_CHARSET, .face = "Tahoma"}, full = tahoma;
+  std::memset(full.face, 'F', sizeof full.face);
+  const std::pair<bv::FontRecord, std::wstring> written[] = {{tahoma, L"Tahoma"}, {full, std::wstring(31, L'F')}};
+  const std::pair<bv::UnitId, std::int32_t> fonts[] = {
+      {kButton, bv::button_prop::kFont}, {kLabel, bv::label_prop::kFont}, {kSingle, bv::edit_prop::kFont}};
+  std::vector<HFONT> last;
+  for (const auto& [unit, index] : fonts) {
+    HFONT replaced = nullptr;
+    for (const auto& [font, face] : written) {
+      std::uint8_t* set = bv::MakeByteSet(&font, sizeof font);
+      bv::WriteUnitProperty(kWin, unit, 8 + index, -1, bv::ValueRecord::ByteSetOf(set));
+      bv::Release(set);
+      LOGFONTW used{};
+      GetObjectW(FontOf(unit), sizeof used, &used);
+      EXPECT_TRUE(used.lfHeight == -20 && used.lfCharSet == ANSI_CHARSET && used.lfFaceName == face) << std::hex << unit;
+      bv::ValueRecord v = bv::ReadUnitProperty(kWin, unit, 8 + index, -1);
+      EXPECT_EQ(std::memcmp(bv::ByteSetData(v.AsByteSet()), &font, sizeof font), 0) << std::hex << unit;
+      bv::Release(v.AsByteSet());
+      EXPECT_TRUE(!replaced || GetObjectType(replaced) == 0) << std::hex << unit;
+      replaced = FontOf(unit);
+    }
+    last.push_back(replaced);
+  }
+  DestroyWindow(Hwnd(kSelf));
+  for (HFONT font : last) EXPECT_EQ(GetObjectType(font), 0u) << "freed with its unit";
 }
 
-TEST_F(NativeUnits, LabelPaintsItsBackgroundInTheFaceColour) {
+// The native styles follow the type data, and writes change them in place:
+// the same native window, repainted where its look changed.
+TEST_F(NativeUnits, NativeStylesFollowTheTypeDataAndWrites) {
   ShowWindow(Hwnd(kSelf), SW_SHOWNA);
   UpdateWindow(Hwnd(kSelf));
+  constexpr std::int32_t kLoaded = -1;  // no write
+  const struct { bv::UnitId unit; std::int32_t index, value; int styles; DWORD mask, bits; } rows[] = {
+      {kSelf, kLoaded, 0, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+       WS_CAPTION | WS_SYSMENU},
+      {kMulti, kLoaded, 0, GWL_STYLE, ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL | ES_NOHIDESEL | WS_TABSTOP,
+       ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_TABSTOP},
+      {kMulti, kLoaded, 0, GWL_EXSTYLE, WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE},
+      {kSingle, kLoaded, 0, GWL_STYLE, ES_AUTOHSCROLL | ES_MULTILINE, ES_AUTOHSCROLL},
+      {kKeepSel, kLoaded, 0, GWL_STYLE, ES_NOHIDESEL | WS_VISIBLE, ES_NOHIDESEL},  // focusable but not visible
+      {kLabel, kLoaded, 0, GWL_STYLE, WS_TABSTOP, 0},
+      {kButton, kLoaded, 0, GWL_STYLE, BS_TYPEMASK | BS_CENTER | BS_VCENTER | BS_MULTILINE,
+       BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE},
+      {kButton, bv::button_prop::kKind, bv::kButtonDefault, GWL_STYLE, BS_TYPEMASK, BS_DEFPUSHBUTTON},
+      {kButton, bv::button_prop::kAlignment, bv::kAlignFar, GWL_STYLE, BS_CENTER, BS_RIGHT},
+      {kButton, bv::button_prop::kVerticalAlignment, bv::kAlignNear, GWL_STYLE, BS_VCENTER, BS_TOP},
+      {kLabel, bv::label_prop::kBorder, bv::kBorderSunken, GWL_EXSTYLE, WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE},
+      {kLabel, 3, 1, GWL_STYLE, 0, 0},  // a property the label keeps nowhere: nothing to see
+      {kSingle, bv::edit_prop::kPasswordChar, 0, GWL_STYLE, 0, 0},
+      {kSingle, bv::edit_prop::kSpinMin, 5, GWL_STYLE, 0, 0},
+  };
+  for (const auto& r : rows) {
+    HWND h = Hwnd(r.unit);
+    ValidateRect(h, nullptr);
+    if (r.index != kLoaded) bv::WriteUnitProperty(kWin, r.unit, 8 + r.index, -1, bv::ValueRecord::Int(r.value));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(h, r.styles));
+    EXPECT_EQ(style & r.mask, r.bits) << std::hex << r.unit << " property " << std::dec << r.index << std::hex << ": " << style;
+    EXPECT_EQ(Hwnd(r.unit), h) << std::hex << r.unit << " property " << std::dec << r.index;
+    EXPECT_EQ(GetUpdateRect(h, nullptr, FALSE) != 0, r.index != kLoaded && r.mask != 0) << std::hex << r.unit;
+  }
+}
+
+// Logical properties read back as held; the button keeps its picture bytes.
+TEST_F(NativeUnits, TypePropertiesReadBackAsHeld) {
+  auto read = [](bv::UnitId unit, std::int32_t number) { return bv::ReadUnitProperty(kWin, unit, number, -1); };
+  EXPECT_TRUE(read(kMulti, 8 + bv::edit_prop::kHideSelection).AsBool());
+  EXPECT_FALSE(read(kKeepSel, 8 + bv::edit_prop::kHideSelection).AsBool());
+  bv::WriteUnitProperty(kWin, kLabel, 8 + bv::label_prop::kWordWrap, -1, bv::ValueRecord::Bool(true));
+  EXPECT_TRUE(read(kLabel, 8 + bv::label_prop::kWordWrap).AsBool());
+  const std::uint8_t* picture = read(kButton, 8 + bv::button_prop::kPicture).AsByteSet();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bv::ByteSetData(picture)), bv::ByteSetLength(picture)), "png");
+  bv::Release(picture);
+}
+
+// The smallest rectangle around the pixels of `colour` in the label as
+// WM_PRINTCLIENT paints it; empty when there are none.
+RECT PaintedLabel(COLORREF colour) {
+  constexpr LONG kWidth = 80, kHeight = 24;
+  HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, kWidth, kHeight));
+  SendMessageW(bvtest::NativeOf(kWin, kLabel), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  RECT r{kWidth, kHeight, 0, 0};
+  for (LONG y = 0; y < kHeight; ++y)
+    for (LONG x = 0; x < kWidth; ++x)
+      if (GetPixel(dc, x, y) == colour) r = {std::min(r.left, x), std::min(r.top, y), std::max(r.right, x + 1), std::max(r.bottom, y + 1)};
+  DeleteObject(SelectObject(dc, old));
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return r;
+}
+
+// The face colour fills the label and the black caption sits at its left; an
+// effect shows a copy beside the caption: raised lit from above, sunken from
+// below, the shadow grey below. A paint hands back the DC it borrows, so the
+// next one asked for is the same.
+TEST_F(NativeUnits, LabelPaintsBackgroundCaptionAndEffect) {
   HWND label = Hwnd(kLabel);
+  ShowWindow(Hwnd(kSelf), SW_SHOWNA);
   HDC dc = GetDC(label);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bmp = CreateCompatibleBitmap(dc, 80, 24);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-  COLORREF corner = GetPixel(mem, 79, 0);
-  bool dark = false;  // the caption is drawn in black somewhere on the left
-  for (int x = 0; x < 30 && !dark; ++x)
-    for (int y = 0; y < 24 && !dark; ++y) dark = GetPixel(mem, x, y) == RGB(0, 0, 0);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
   ReleaseDC(label, dc);
-  EXPECT_EQ(corner, GetSysColor(COLOR_3DFACE)) << std::hex << corner;
-  EXPECT_TRUE(dark);
+  RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(GetDC(label), dc);
+  ReleaseDC(label, dc);
+  const RECT face = PaintedLabel(GetSysColor(COLOR_3DFACE)), whole = {0, 0, 80, 24}, caption = PaintedLabel(RGB(0, 0, 0));
+  EXPECT_TRUE(EqualRect(&face, &whole));
+  EXPECT_TRUE(!IsRectEmpty(&caption) && caption.left < 30);
+  const struct { std::int32_t effect; int colour; bool above; } effects[] = {
+      {bv::kEffectRaised, COLOR_3DHILIGHT, true}, {bv::kEffectSunken, COLOR_3DHILIGHT, false},
+      {bv::kEffectShadow, COLOR_3DSHADOW, false}};
+  for (const auto& e : effects) {
+    bv::WriteUnitProperty(kWin, kLabel, 8 + bv::label_prop::kEffect, -1, bv::ValueRecord::Int(e.effect));
+    const RECT text = PaintedLabel(RGB(0, 0, 0)), copy = PaintedLabel(GetSysColor(e.colour));
+    ASSERT_FALSE(IsRectEmpty(&copy)) << "effect " << e.effect;
+    EXPECT_EQ(copy.top < text.top, e.above) << "effect " << e.effect;
+    EXPECT_EQ(copy.bottom > text.bottom, !e.above) << "effect " << e.effect;
+  }
 }
 
-TEST_F(NativeUnits, StyleChangeKeepsContentPlaceAndFocus) {
-  Write(kSingle, "\x81\x20keep");
-  HWND before = Hwnd(kSingle);
-  HWND above = GetWindow(before, GW_HWNDPREV);
-  SetFocus(before);
-  bv::WriteUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kMultiLine, -1, bv::ValueRecord::Bool(true));
-  HWND after = Hwnd(kSingle);
-  ASSERT_NE(after, nullptr);
-  EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & ES_MULTILINE);
-  EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & WS_VISIBLE) << "visible while its window is still hidden";
-  EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("\x81\x20keep"));
-  EXPECT_EQ(GetWindow(after, GW_HWNDPREV), above);
-  EXPECT_EQ(GetFocus(), after);
-  EXPECT_EQ(g_changes, 0);
-}
-
-// The model's rebuild hands the old box to the new one: the user's edits and
-// the selection cross over.
-TEST_F(NativeUnits, StyleChangeKeepsTheUsersEditsAndSelection) {
+// The model's rebuild hands the old box to the new one at its place: the
+// user's edits, the selection, the font and the focus cross over, silently.
+TEST_F(NativeUnits, StyleChangeKeepsTheUsersEditsSelectionFontPlaceAndFocus) {
   Write(kSingle, "written");
-  HWND before = Hwnd(kSingle);
+  HWND before = Hwnd(kSingle), above = GetWindow(before, GW_HWNDPREV);
+  SetFocus(before);
   SetWindowTextW(before, L"typed\x4E2D");  // as the user's typing leaves it
   SendMessageW(before, EM_SETMODIFY, TRUE, 0);
   SendMessageW(before, EM_SETSEL, 1, 3);
+  const bv::FontRecord font = {.height = -20};
+  std::uint8_t* set = bv::MakeByteSet(&font, sizeof font);
+  bv::WriteUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kFont, -1, bv::ValueRecord::ByteSetOf(set));
+  bv::Release(set);
   bv::WriteUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kAlignment, -1, bv::ValueRecord::Int(bv::kAlignFar));
   HWND after = Hwnd(kSingle);
   ASSERT_NE(after, before) << "a new control";
   EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & ES_RIGHT);
+  EXPECT_TRUE(GetWindowLongPtrA(after, GWL_STYLE) & WS_VISIBLE) << "visible while its window is still hidden";
   EXPECT_EQ(bvtest::Hex(Read(kSingle)), bvtest::Hex("typed\xD6\xD0"));
   EXPECT_EQ(bv::ReadUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kSelStart, -1).AsInt(), 1);
   EXPECT_EQ(bv::ReadUnitProperty(kWin, kSingle, 8 + bv::edit_prop::kSelLength, -1).AsInt(), 2);
+  LOGFONTW used{};
+  EXPECT_TRUE(GetObjectW(FontOf(kSingle), sizeof used, &used) && used.lfHeight == -20);
+  EXPECT_EQ(GetWindow(after, GW_HWNDPREV), above);
+  EXPECT_EQ(GetFocus(), after);
+  EXPECT_EQ(g_changes, 0);
 }
 
 // Visibility after a rebuild is the unit's stored flag: a box hidden by its
@@ -284,11 +323,6 @@ std::wstring ControlsOwnText(HWND h) {
   return text;
 }
 
-std::wstring WideOf(const std::string& gbk) {
-  const bv::wide::Wide w(gbk.data(), static_cast<std::int32_t>(gbk.size()));
-  return std::wstring(w.c_str(), static_cast<std::size_t>(w.size()));
-}
-
 TEST_F(NativeUnits, HiddenBoxHoldsTheTextBackAndAnswersReadersExactly) {
   const std::string text = std::string(200000, 'x') + "\x81\x20\xB0\xA1\r\nend";
   Write(kKeepSel, text.c_str());
@@ -296,7 +330,8 @@ TEST_F(NativeUnits, HiddenBoxHoldsTheTextBackAndAnswersReadersExactly) {
   EXPECT_EQ(ControlsOwnText(h), L"");
   EXPECT_EQ(bvtest::Hex(Read(kKeepSel)), bvtest::Hex(text));
   // Readers from outside get the characters a control holding the bytes gives.
-  const std::wstring shown = WideOf(text);
+  const bv::wide::Wide wide(text.data(), static_cast<std::int32_t>(text.size()));
+  const std::wstring shown(wide.c_str(), static_cast<std::size_t>(wide.size()));
   EXPECT_EQ(SendMessageW(h, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(shown.size()));
   std::wstring got(shown.size() + 1, L'\0');
   got.resize(static_cast<std::size_t>(GetWindowTextW(h, got.data(), static_cast<int>(got.size()))));
@@ -312,7 +347,8 @@ TEST_F(NativeUnits, HiddenBoxHoldsTheTextBackAndAnswersReadersExactly) {
     EXPECT_TRUE(std::wstring(held, 6) == std::wstring(in_control, 6)) << "room " << room;
   }
   EXPECT_EQ(SendMessageW(h, EM_GETMODIFY, 0, 0), 0);
-  EXPECT_EQ(ControlsOwnText(h), L"") << "only flags were asked for";
+  SendMessageW(h, WM_SHOWWINDOW, FALSE, 0);
+  EXPECT_EQ(ControlsOwnText(h), L"") << "only flags were asked for, and a hide told of";
 }
 
 TEST_F(NativeUnits, HiddenBoxPutsTheTextInWhenShown) {
@@ -348,10 +384,7 @@ TEST_F(NativeUnits, HiddenBoxTakesTheTextBeforeSelectionFocusAndEditsAndTheUserW
 // After the window is gone, type-specific properties are fatal while the
 // common ones read the stored state.
 BVTEST_CHILD(after_destroy) {
-  bv::RegisterCoreUnitTypes();
-  bv::InstallProgramWindows(kWindows, 1, kHandlers, 2);
-  bv::RegisterUnitServices();
-  bv::LoadWindow(kWin);
+  LoadUnits();
   bv::WriteUnitProperty(kWin, kLabel, 0, -1, bv::ValueRecord::Int(33));
   DestroyWindow(bvtest::NativeOf(kWin, kSelf));
   bvtest::Fact("left", bv::ReadUnitProperty(kWin, kLabel, 0, -1).AsInt());
