@@ -140,10 +140,11 @@ void OnDropped(const bv::EventCall& call) {
 const bv::EventHandler kHandlers[] = {OnDropped<0>, OnDropped<1>, OnDropped<2>, OnDropped<3>};
 const bv::EventBindingTemplate kBindings[] = {{kDrop, 0, 0}, {kDrop, 1, 1}, {kDrop, 2, 2}, {kDrop, 3, 3}};
 
-// Whether some heap of the process holds `p` as a block in use, found by
-// walking the heaps (a freed block is never read): the process heap holds the
-// runtime's blocks, the C runtime's heap the unit objects.
-bool HeapBlockInUse(const void* p) {
+// Whether some heap of the process holds a block in use that `match` takes,
+// found by walking the heaps (a freed block is never read): the process heap
+// holds the runtime's blocks, the C runtime's heap the unit objects.
+template <class Match>
+bool AnyBlockInUse(Match match) {
   HANDLE heaps[64];
   const DWORD n = GetProcessHeaps(64, heaps);
   for (DWORD i = 0; i < n && i < 64; ++i) {
@@ -151,11 +152,20 @@ bool HeapBlockInUse(const void* p) {
     bool found = false;
     HeapLock(heaps[i]);
     while (HeapWalk(heaps[i], &e))
-      if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && e.lpData == p) found = true;
+      if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && match(e)) found = true;
     HeapUnlock(heaps[i]);
     if (found) return true;
   }
   return false;
+}
+bool HeapBlockInUse(const void* p) {
+  return AnyBlockInUse([p](const PROCESS_HEAP_ENTRY& e) { return e.lpData == p; });
+}
+// Whether a block in use starts with the C text `text`.
+bool HeapHoldsText(const std::string& text) {
+  return AnyBlockInUse([&](const PROCESS_HEAP_ENTRY& e) {
+    return e.cbData > text.size() && std::memcmp(e.lpData, text.c_str(), text.size() + 1) == 0;
+  });
 }
 
 class OleEnvironment : public ::testing::Environment {
@@ -411,10 +421,10 @@ TEST_F(RegisteredTarget, WideTextAndAddressArriveInGbk) {
   EXPECT_EQ(g_seen[1].event, kDropUrl);
   EXPECT_EQ(g_seen[1].text, "http://\xC0\xFD\xD7\xD3.\xB2\xE2\xCA\xD4/x");
 
-  // Offered wide alone, the text is accepted on entry too.
+  // Offered wide alone, the text is accepted on entry too, whatever else is.
   TestData wide_only;
   wide_only.UnicodeText(L"x");
-  Accept(true, false, false, false);
+  Accept(true, false, false, true);
   g_seen.clear();
   Drag(&wide_only, 0, DROPEFFECT_COPY, &enter);
   EXPECT_EQ(enter, DWORD(DROPEFFECT_COPY));
@@ -481,6 +491,15 @@ TEST_F(RegisteredTarget, EventTextIsReleasedAfterTheHandlerReturns) {
   d.Files({"C:\\released"});
   ASSERT_EQ(DropOnly(&d, kDropFiles), "C:\\released");
   EXPECT_FALSE(HeapBlockInUse(g_seen[0].block));
+  // Nor is a text made on the way left behind: a path's, the converted HTML's.
+  TestData html;
+  html.Html("\xC2\xA0html converted");  // a no-break space: what is left starts with a space
+  Accept(false, true, false, false);
+  ASSERT_EQ(DropOnly(&html, kDropHtml), " html converted");
+  g_seen.clear();
+  EXPECT_FALSE(HeapHoldsText("C:\\released"));
+  EXPECT_FALSE(HeapHoldsText(" html converted"));
+  Accept(false, false, false, true);
 
   // A handler that takes the text over keeps a live block.
   g_mode = Mode::Keep;

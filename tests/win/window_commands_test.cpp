@@ -100,6 +100,7 @@ TEST_F(WindowCommands, SecondDeferredDestroyStillDestroysOnce) {
   s_in.twice = true;
   HWND window = WindowHandle();
   RaiseCreated();
+  EXPECT_TRUE(s_in.window_alive_at_return) << "a second argument of false defers too";
   EXPECT_TRUE(bvtest::PumpUntil([&] { return !IsWindow(window); }));
   bvtest::PumpUntil([] { return false; }, 5);  // the second message finds nothing to do
   EXPECT_EQ(bvtest::g_fake_destroy_count, 1) << "the window is destroyed once";
@@ -132,6 +133,11 @@ BVTEST_CHILD(handle_of_missing_unit) {
   Call(bv::GetWindowHandle, {Ref(0x16019999)});
   return 3;  // never reached
 }
+BVTEST_CHILD(handle_of_nothing) {
+  ValueRecord result;
+  bv::GetWindowHandle(&result, 0, nullptr);  // no reference at all
+  return 3;
+}
 BVTEST_CHILD(destroy_unloaded_window) {
   bvtest::InstallFakeWindow();  // not loaded
   Call(bv::DestroyUnit, {Ref(0)});
@@ -145,7 +151,8 @@ BVTEST_CHILD(destroy_unknown_window) {
 }
 
 TEST(WindowCommandsFatal, ReferenceToNothingIsTheFatalErrorOfAMissingUnit) {
-  for (const char* scenario : {"handle_of_missing_unit", "destroy_unloaded_window", "destroy_unknown_window"}) {
+  for (const char* scenario :
+       {"handle_of_missing_unit", "handle_of_nothing", "destroy_unloaded_window", "destroy_unknown_window"}) {
     bvtest::SeenBox box;
     EXPECT_EQ(bvtest::RunChildAnswering(scenario, "", "错误", IDOK, &box), -1) << scenario;
     EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + bv::texts::kNoSuchUnit + "\r\n") << scenario;
