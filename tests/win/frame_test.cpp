@@ -139,6 +139,33 @@ TEST(ProgramStart, TemplateThatCannotBeLoadedIsFatal) {
   }
 }
 
+// Only what a build stirs up is kept from the handlers: a click that waits
+// when another window is loaded reaches its handler first.
+void ClickFact(const bv::EventCall&) { Fact("clicked", 1); }
+
+BVTEST_CHILD(click_then_load) {
+  static const bv::WindowTemplate* const windows[] = {&Main(), &kElsewhere};
+  const bv::EventHandler handlers[bv::kHandlerCount] = {nullptr, ClickFact};
+  bvtest::EnsureDropTargetType();
+  const bv::ProgramDefinition program = {windows, 2, handlers, bv::kHandlerCount, nullptr, 0};
+  return bv::RunProgram(program, +[]() {
+    bv::InitializeProgram();
+    bv::LoadWindow(bv::kMainWindow);
+    const HWND button = UnitHwnd(bv::kButton1);
+    const WPARAM click = MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED);
+    PostMessageA(MainHwnd(), WM_COMMAND, click, reinterpret_cast<LPARAM>(button));
+    bv::LoadWindow(kElsewhere.id);
+    Fact("loaded", 1);
+    return 0;
+  });
+}
+
+TEST(ProgramStart, ClickWaitingWhenAnotherWindowIsLoadedReachesItsHandler) {
+  bvtest::FactLog log;
+  EXPECT_EQ(bvtest::RunChild("click_then_load"), 0) << log.Raw();
+  EXPECT_EQ(log.Raw(), "clicked=1\nloaded=1\n");
+}
+
 // ---- Ending from another thread -------------------------------------------------
 
 DWORD WINAPI EndFromThread(void*) {
