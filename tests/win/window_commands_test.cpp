@@ -1,6 +1,7 @@
 // GetWindowHandle and DestroyUnit against a fake window unit type: the
 // deferred destruction waits for the running handler, at-once destruction and
-// units inside a window go at once, and a reference to nothing is fatal.
+// units inside a window go at once, and a reference to nothing is fatal; and
+// the window's shown and enabled state as the logic writes it.
 #include <gtest/gtest.h>
 
 #include "runtime/program.h"
@@ -123,6 +124,21 @@ TEST_F(WindowCommands, UnitInsideAWindowGoesAtOnceAndItsWindowStays) {
   EXPECT_TRUE(IsWindow(WindowHandle()));
   // Its record stays: the common properties still answer from the stored state.
   EXPECT_EQ(bv::ReadUnitProperty(bvtest::kFakeWin, bvtest::kFakeLabel, bv::kPropLeft, -1).AsInt(), 80);
+}
+
+// What the logic writes into a window's state is the window's own: shown
+// again, it takes the activation as any window shown does; disabled, it reads
+// as disabled.
+TEST_F(WindowCommands, WindowShownAgainIsActiveAndDisabledReadsDisabled) {
+  auto write = [](std::int32_t number, bool on) {
+    bv::WriteUnitProperty(bvtest::kFakeWin, 0, number, -1, ValueRecord::Bool(on));
+  };
+  write(bv::kPropVisible, false);
+  EXPECT_NE(GetActiveWindow(), WindowHandle());
+  write(bv::kPropVisible, true);
+  EXPECT_EQ(GetActiveWindow(), WindowHandle());
+  write(bv::kPropDisabled, true);
+  EXPECT_TRUE(bv::ReadUnitProperty(bvtest::kFakeWin, 0, bv::kPropDisabled, -1).AsBool());
 }
 
 // ---- References to nothing ----------------------------------------------------------
