@@ -1,6 +1,7 @@
 // GetWindowHandle and DestroyUnit against a fake window unit type: the
 // deferred destruction waits for the running handler, at-once destruction and
-// units inside a window go at once, and a reference to nothing is fatal.
+// units inside a window go at once, and a reference to nothing is fatal; and
+// the window's shown and enabled state as the logic writes it.
 #include <gtest/gtest.h>
 
 #include "runtime/program.h"
@@ -100,6 +101,7 @@ TEST_F(WindowCommands, SecondDeferredDestroyStillDestroysOnce) {
   s_in.twice = true;
   HWND window = WindowHandle();
   RaiseCreated();
+  EXPECT_TRUE(s_in.window_alive_at_return) << "a second argument of false defers too";
   EXPECT_TRUE(bvtest::PumpUntil([&] { return !IsWindow(window); }));
   bvtest::PumpUntil([] { return false; }, 5);  // the second message finds nothing to do
   EXPECT_EQ(bvtest::g_fake_destroy_count, 1) << "the window is destroyed once";
@@ -124,6 +126,21 @@ TEST_F(WindowCommands, UnitInsideAWindowGoesAtOnceAndItsWindowStays) {
   EXPECT_EQ(bv::ReadUnitProperty(bvtest::kFakeWin, bvtest::kFakeLabel, bv::kPropLeft, -1).AsInt(), 80);
 }
 
+// What the logic writes into a window's state is the window's own: shown
+// again, it takes the activation as any window shown does; disabled, it reads
+// as disabled.
+TEST_F(WindowCommands, WindowShownAgainIsActiveAndDisabledReadsDisabled) {
+  auto write = [](std::int32_t number, bool on) {
+    bv::WriteUnitProperty(bvtest::kFakeWin, 0, number, -1, ValueRecord::Bool(on));
+  };
+  write(bv::kPropVisible, false);
+  EXPECT_NE(GetActiveWindow(), WindowHandle());
+  write(bv::kPropVisible, true);
+  EXPECT_EQ(GetActiveWindow(), WindowHandle());
+  write(bv::kPropDisabled, true);
+  EXPECT_TRUE(bv::ReadUnitProperty(bvtest::kFakeWin, 0, bv::kPropDisabled, -1).AsBool());
+}
+
 // ---- References to nothing ----------------------------------------------------------
 
 BVTEST_CHILD(handle_of_missing_unit) {
@@ -131,6 +148,11 @@ BVTEST_CHILD(handle_of_missing_unit) {
   bvtest::LoadFakeWindow();
   Call(bv::GetWindowHandle, {Ref(0x16019999)});
   return 3;  // never reached
+}
+BVTEST_CHILD(handle_of_nothing) {
+  ValueRecord result;
+  bv::GetWindowHandle(&result, 0, nullptr);  // no reference at all
+  return 3;
 }
 BVTEST_CHILD(destroy_unloaded_window) {
   bvtest::InstallFakeWindow();  // not loaded
@@ -145,7 +167,8 @@ BVTEST_CHILD(destroy_unknown_window) {
 }
 
 TEST(WindowCommandsFatal, ReferenceToNothingIsTheFatalErrorOfAMissingUnit) {
-  for (const char* scenario : {"handle_of_missing_unit", "destroy_unloaded_window", "destroy_unknown_window"}) {
+  for (const char* scenario :
+       {"handle_of_missing_unit", "handle_of_nothing", "destroy_unloaded_window", "destroy_unknown_window"}) {
     bvtest::SeenBox box;
     EXPECT_EQ(bvtest::RunChildAnswering(scenario, "", "错误", IDOK, &box), -1) << scenario;
     EXPECT_EQ(box.text, std::string("运行时出错!\r\n\r\n错误信息：") + bv::texts::kNoSuchUnit + "\r\n") << scenario;
