@@ -322,7 +322,10 @@ TEST(MidText, CutsBytesAndClampsTheCountToTheText) {
   EXPECT_EQ(Mid("abcdef", 2, 0), "(null)");
   EXPECT_EQ(Mid("abcdef", 2, -1), "(null)");
   EXPECT_EQ(Mid(nullptr, 1, 1), "(null)");
+  // Omitted arguments count as 0, which cuts nothing.
   EXPECT_EQ(Take(Call(MidText, {})), "(null)");
+  EXPECT_EQ(Take(Call(MidText, {ValueRecord::TextOf("ab")})), "(null)");
+  EXPECT_EQ(Take(Call(MidText, {ValueRecord::TextOf("ab"), ValueRecord::Int(1)})), "(null)");
   EXPECT_EQ(Mid("\xD6\xD0\xCE\xC4", 2, 2), "\xD0\xCE") << "a double-byte character may be split";
 }
 
