@@ -47,7 +47,10 @@ void Handler(const bv::EventCall&) {
   if (s_in.at_once) {
     Call(bv::DestroyUnit, {Ref(0), ValueRecord::Bool(true)});
   } else {
-    Call(bv::DestroyUnit, {Ref(bvtest::kFakeWinUnit)});
+    // Only the reference is given: the true record past the count must not be read.
+    const ValueRecord args[] = {Ref(bvtest::kFakeWinUnit), ValueRecord::Bool(true)};
+    ValueRecord result{};
+    bv::DestroyUnit(&result, 1, args);
     if (s_in.twice) Call(bv::DestroyUnit, {Ref(0), ValueRecord::Bool(false)});
   }
   s_in.window_alive_at_return = bv::FindUnitObject(bvtest::kFakeWin, 0) != nullptr;
