@@ -1120,7 +1120,7 @@ def report(mutants, judged, timing, args, seconds):
     if args.full:
         stale = [k for k in judged if k.split(':')[0] in rows and k not in keys]
         if stale:
-            print(f'\nJudged entries no mutant of this run matches any more ({len(stale)}):')
+            print(f'\nJudged entries no survivor of this run needed: caught this time, or gone ({len(stale)}):')
             for k in stale:
                 print(k)
     if args.judged:
